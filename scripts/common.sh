@@ -1,0 +1,51 @@
+# Shared by scripts/run and scripts/test: install what is missing, then configure and build
+# incrementally. Source it; do not run it.
+
+BRIVOX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# One line each on why: see the README's dependency list.
+BRIVOX_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev
+    libcurl4-openssl-dev
+    googletest libgtest-dev
+    clang libclang-rt-14-dev
+    fonts-liberation2
+)
+
+brivox_missing_packages() {
+    local package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q 'ok installed' ||
+            echo "$package"
+    done
+}
+
+# Installs with apt-get only what is not installed yet.
+brivox_install() {
+    local missing
+    mapfile -t missing < <(brivox_missing_packages "$@")
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "== installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+}
+
+# brivox_build DIR [CMAKE ARGS...] [-- BUILD ARGS...]: configures DIR once, then builds it.
+brivox_build() {
+    local dir=$1
+    shift
+    local configure=() build=()
+    while [ $# -gt 0 ] && [ "$1" != "--" ]; do configure+=("$1"); shift; done
+    [ $# -gt 0 ] && shift
+    build=("$@")
+    if [ ! -f "$BRIVOX_ROOT/$dir/build.ninja" ]; then
+        cmake -S "$BRIVOX_ROOT" -B "$BRIVOX_ROOT/$dir" -G Ninja "${configure[@]}"
+    elif [ ${#configure[@]} -gt 0 ]; then
+        cmake "$BRIVOX_ROOT/$dir" "${configure[@]}" >/dev/null
+    fi
+    cmake --build "$BRIVOX_ROOT/$dir" -j2 "${build[@]}"
+}

@@ -1,0 +1,91 @@
+#include "util/Text.h"
+
+#include <cctype>
+#include <limits>
+
+namespace brivox {
+
+std::vector<std::string> SplitText(std::string_view text, std::string_view separator) {
+    std::vector<std::string> pieces;
+    if (separator.empty()) {
+        pieces.emplace_back(text);
+        return pieces;
+    }
+    size_t start = 0;
+    for (;;) {
+        const size_t found = text.find(separator, start);
+        if (found == std::string_view::npos) {
+            pieces.emplace_back(text.substr(start));
+            return pieces;
+        }
+        pieces.emplace_back(text.substr(start, found - start));
+        start = found + separator.size();
+    }
+}
+
+std::string TrimText(std::string_view text) {
+    constexpr std::string_view blanks = " \t\r\n\v\f";
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos)
+        return "";
+    const size_t last = text.find_last_not_of(blanks);
+    return std::string(text.substr(first, last - first + 1));
+}
+
+int32_t ReadLeadingInt(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    int64_t value = 0;
+    constexpr int64_t limit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > limit)
+            value = limit;
+    }
+    value = negative ? -value : value;
+    if (value > std::numeric_limits<int32_t>::max())
+        return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(value);
+}
+
+std::string HexPairs(const std::vector<uint8_t>& bytes) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (const uint8_t byte : bytes) {
+        if (!text.empty())
+            text += ' ';
+        text += digits[byte >> 4];
+        text += digits[byte & 0x0F];
+    }
+    return text;
+}
+
+} // namespace brivox
+
+namespace brivox {
+
+std::string FormatNumber(int32_t value, int radix, int width) {
+    if (radix < 2 || radix > 36)
+        return "";
+    const bool negative = value < 0 && radix == 10;
+    uint32_t magnitude =
+        negative ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[magnitude % radix]);
+        magnitude /= radix;
+    } while (magnitude != 0);
+    if (width >= 0) {
+        if (digits.size() < static_cast<size_t>(width))
+            digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
+        digits = digits.substr(digits.size() - static_cast<size_t>(width));
+    }
+    return negative ? "-" + digits : digits;
+}
+
+} // namespace brivox
