@@ -11,6 +11,7 @@ BRIVOX_PACKAGES=(
     googletest libgtest-dev
     clang libclang-rt-14-dev
     fonts-liberation2
+    python3-pymodbus
 )
 
 brivox_missing_packages() {

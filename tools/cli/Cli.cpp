@@ -1,5 +1,7 @@
 #include "cli/Cli.h"
 
+#include "cli/CompileCommand.h"
+#include "cli/ModbusCommand.h"
 #include "cli/SettingsCommand.h"
 
 #include <algorithm>
@@ -32,6 +34,9 @@ const std::vector<CCommand>& Commands() {
     static const std::vector<CCommand> commands = {
         {"help", "", "show this help", {}, RunHelp},
         SettingsCommand(),
+        CompileCommand(),
+        CompileFileCommand(),
+        ModbusCommand(),
     };
     return commands;
 }
