@@ -1,8 +1,7 @@
 #include "app/WindowState.h"
 
 #include "support/TempFolder.h"
-#include "trace/SharedString.h"
-#include "trace/TraceClient.h"
+#include "support/TraceCapture.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -96,24 +95,12 @@ TEST(WindowStateRecord, KeepsUnknownKeysAndRoundTripsThroughTheFile) {
 
 TEST(WindowStateWrite, FailuresGoToTheTraceOnly) {
     test::CTempFolder folder;
-    const std::string markerFolder = std::string(getenv("XDG_CONFIG_HOME")) + "/Brivox";
-    test::WriteTestFile(markerFolder + "/developer", "");
-    trace_testing::ForgetGate();
-    const std::string tracePath = folder.Path("trace.txt");
-    ASSERT_TRUE(SetSharedString(TracePathName(getpid()), tracePath));
-
+    const test::CTraceCapture trace;
     test::WriteTestFile(folder.Path("file"), "x");
     WriteWindowState(folder.Path("file/sub/state.dat"), "max=0");
-    const std::string afterFolderFailure = test::ReadTestFile(tracePath);
-    EXPECT_NE(afterFolderFailure.find("] J92\r\n\r\n"), std::string::npos) << afterFolderFailure;
-
     mkdir(folder.Path("state.dat").c_str(), 0700); // a folder where the file should go
     WriteWindowState(folder.Path("state.dat"), "max=0");
-    EXPECT_NE(test::ReadTestFile(tracePath).find("] J22\r\n\r\n"), std::string::npos);
-
-    ReleaseSharedString(TracePathName(getpid()));
-    unlink((markerFolder + "/developer").c_str());
-    trace_testing::ForgetGate();
+    EXPECT_EQ(trace.Lines(), (std::vector<std::string>{"J92", "J22"}));
 }
 
 } // namespace

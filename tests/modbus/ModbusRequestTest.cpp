@@ -2,6 +2,7 @@
 
 #include "options/OptionDefaults.h"
 #include "options/OptionKeys.h"
+#include "support/TraceCapture.h"
 #include "util/Text.h"
 
 #include <gtest/gtest.h>
@@ -84,6 +85,15 @@ TEST(ModbusRequest, AsciiFramesCarryTheLrcAndCrLf) {
     EXPECT_EQ(Build({.function = 2, .start = "a0"}, true).frame, ":010300a0000A52\r\n");
     EXPECT_EQ(Build({.function = 5, .words = "000A 0102"}, true).frame,
               ":01100000000204000A0102DC\r\n");
+}
+
+TEST(ModbusRequest, EveryByteOfTheLrcGoesToTheTrace) {
+    const test::CTraceCapture trace;
+    Build({.function = 2, .start = "a0"}, true);
+    EXPECT_EQ(trace.Lines(), (std::vector<std::string>{"plus 01", "plus 03", "plus 00", "plus A0",
+                                                       "plus 00", "plus 0A"}));
+    Build({.function = 2}, false);
+    EXPECT_EQ(trace.Lines().size(), 6u) << "RTU traces nothing";
 }
 
 TEST(ModbusRequest, FieldMessagesAndFocus) {

@@ -3,6 +3,7 @@
 #include "options/OptionKeys.h"
 #include "script/JPScript.h"
 #include "support/TempFolder.h"
+#include "support/TraceCapture.h"
 #include "util/Text.h"
 
 #include <chrono>
@@ -203,6 +204,16 @@ TEST(ScriptExecutor, NothingRunsWhileTheFlagIsClear) {
     host.RunState().SetSending(true);
     EXPECT_EQ(JPExecute(Compile("41"), host, false), RunOutcome::Completed);
     EXPECT_EQ(host.Timeline(), (Lines{"write 41"})) << "no sent reports without postSent";
+}
+
+TEST(ScriptExecutor, CheckpointsGoToTheTrace) {
+    const test::CTraceCapture trace;
+    CFakeHost host;
+    host.replyOnWrite = {6};
+    EXPECT_EQ(RunScript(host, "41 <06>"), RunOutcome::Completed);
+    EXPECT_EQ(trace.Lines(),
+              (Lines{"JPExecute 1.0", "JPExecute 2.0", "JPExecute 3.0", "JPExecute 4.0",
+                     "JPExecute 2.0", "JPExecute 3.0", "JPExecute 5.0"}));
 }
 
 } // namespace
