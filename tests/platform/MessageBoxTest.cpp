@@ -1,6 +1,7 @@
 #include "platform/MessageBox.h"
 
 #include "support/MessageRecorder.h"
+#include "support/QtApp.h"
 #include "trace/SharedString.h"
 
 #include <QAbstractButton>
@@ -36,10 +37,7 @@ TEST(MessageBoxTest, AnEmptyCaptionTakesThePublishedApplicationName) {
 }
 
 TEST(MessageBoxTest, TheRealBoxShowsTextCaptionAndButtons) {
-    int argc = 1;
-    char name[] = "message_box_test";
-    char* argv[] = {name};
-    QApplication app(argc, argv);
+    test::QtApp();
     QString seenText, seenTitle;
     QMessageBox::StandardButtons seenButtons;
     QTimer::singleShot(0, [&] {
