@@ -1,6 +1,7 @@
 #include "options/OptionStore.h"
 
 #include "banner/DefaultBannerScript.h"
+#include "options/GlobalOptions.h"
 #include "options/OptionDefaults.h"
 #include "options/OptionKeys.h"
 #include "support/FileSizeLimit.h"
@@ -229,6 +230,26 @@ TEST(OptionStoreFiles, AFailedSaveLeavesTheOldFileByteForByte) {
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Root()))
         ++files;
     EXPECT_EQ(files, 1u) << "no temporary file is left behind";
+}
+
+TEST(GlobalOptionsTest, StartUpMergesTheFileAndResetsTheDelay) {
+    test::CTempFolder folder;
+    const std::string path = folder.Path("xyt_gopt.dat");
+    COptionStore saved;
+    saved.SetInt(opt::kByteDelay, 250);
+    saved.SetInt(opt::kBaudIndex, 4);
+    ASSERT_TRUE(saved.Save(path));
+
+    COptionStore global;
+    FillGlobalOptions(global, path, "eng");
+    EXPECT_EQ(global.GetInt(opt::kByteDelay, -1), 0);
+    EXPECT_EQ(global.GetInt(opt::kBaudIndex, -1), 4);
+    EXPECT_EQ(global.GetInt(opt::kRepeatInterval, -1), 3000);
+
+    COptionStore fromNothing;
+    FillGlobalOptions(fromNothing, folder.Path("missing"), "kor");
+    EXPECT_EQ(fromNothing.GetInt(opt::kBaudIndex, -1), 10);
+    EXPECT_EQ(fromNothing.GetString(opt::kBannerScript).rfind("gntiscript:Dalmeno|", 0), 0u);
 }
 
 } // namespace

@@ -1,10 +1,13 @@
 #include "trace/TraceClient.h"
 
 #include "platform/DeveloperMarker.h"
+#include "platform/Paths.h"
 #include "support/TempFolder.h"
 #include "trace/SharedString.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
@@ -88,6 +91,56 @@ TEST_F(TraceClientTest, LinesFromSeveralThreadsStayWhole) {
         const char letter = text[at + 11];
         EXPECT_EQ(text.substr(at + 11, 100), std::string(100, letter));
     }
+}
+
+// A stand-in trace window: a datagram socket at the trace window's address.
+class CTraceWindowSocket {
+public:
+    CTraceWindowSocket() {
+        MakeSurePathExists(FolderOf(TraceWindowSocketPath()));
+        m_fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s",
+                      TraceWindowSocketPath().c_str());
+        bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    ~CTraceWindowSocket() {
+        close(m_fd);
+        unlink(TraceWindowSocketPath().c_str());
+    }
+    std::vector<std::string> Received() {
+        std::vector<std::string> commands;
+        char buffer[512];
+        for (ssize_t got; (got = recv(m_fd, buffer, sizeof buffer, 0)) > 0;)
+            commands.emplace_back(buffer, static_cast<size_t>(got));
+        return commands;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+TEST_F(TraceClientTest, WindowLinesGoToATraceWindowFoundAtTheFirstLine) {
+    CreateMarker();
+    {
+        CTraceWindowSocket window;
+        TraceToWindow("trying to open port 3", false);
+        TraceToWindow("stamped", true);
+        EXPECT_EQ(window.Received(),
+                  (std::vector<std::string>{"xta1:trying to open port 3", "xta1t:stamped"}));
+    }
+    trace_testing::ForgetGate();
+    TraceToWindow("nobody listens", false); // the search finds nothing
+    CTraceWindowSocket late;
+    TraceToWindow("too late", false);
+    EXPECT_TRUE(late.Received().empty()) << "a window that appears later is not found";
+}
+
+TEST_F(TraceClientTest, WindowLinesNeedTheMarker) {
+    CTraceWindowSocket window;
+    TraceToWindow("hidden", false);
+    EXPECT_TRUE(window.Received().empty());
 }
 
 TEST(FormatTraceLineTest, TwoDigitFields) {
