@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "cli/PortsCommand.h"
 #include "cli/SettingsCommand.h"
 
 #include <algorithm>
@@ -32,6 +33,7 @@ const std::vector<CCommand>& Commands() {
     static const std::vector<CCommand> commands = {
         {"help", "", "show this help", {}, RunHelp},
         SettingsCommand(),
+        PortsCommand(),
     };
     return commands;
 }
