@@ -1,6 +1,6 @@
 #include "serial/PortDiscovery.h"
 
-#include "PortTestSupport.h"
+#include "support/PortTestSupport.h"
 #include "support/TempFolder.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 #include "IoctlFault.h"
-#include "PortTestSupport.h"
+#include "support/PortTestSupport.h"
 #include "serial/LineConfig.h"
 
 #include <fcntl.h>

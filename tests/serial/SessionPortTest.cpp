@@ -1,7 +1,7 @@
 #include "serial/SessionPort.h"
 
 #include "IoctlFault.h"
-#include "PortTestSupport.h"
+#include "support/PortTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "PortTestSupport.h"
+#include "support/PortTestSupport.h"
 
 #include "serial/PortMap.h"
 
@@ -14,7 +14,7 @@ namespace {
 
 QCoreApplication& Application() {
     static int argc = 1;
-    static char name[] = "serial_tests";
+    static char name[] = "brivox_tests";
     static char* argv[] = {name, nullptr};
     static QCoreApplication application(argc, argv);
     return application;
