@@ -2,6 +2,7 @@
 
 #include "cli/CompileCommand.h"
 #include "cli/ModbusCommand.h"
+#include "cli/PortsCommand.h"
 #include "cli/SettingsCommand.h"
 
 #include <algorithm>
@@ -37,6 +38,7 @@ const std::vector<CCommand>& Commands() {
         CompileCommand(),
         CompileFileCommand(),
         ModbusCommand(),
+        PortsCommand(),
     };
     return commands;
 }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace brivox {
+
+// <settings folder>/ports: symbolic links named COM<n> that pin a number to a device node.
+std::string PortMapFolder();
+
+// One COM<n> link of the map.
+struct CPortLink {
+    int number = 0;
+    std::string target;   // the device path the link names, made absolute
+    std::string identity; // the target with every link resolved; empty when it does not exist
+    bool present = false; // the target exists and is a tty
+};
+
+// The links of a map folder named "COM" and digits, in no particular order.
+std::vector<CPortLink> ReadPortMap(const std::string& folder);
+
+// Links COM<number> to the device, replacing an older link of that name; error text.
+std::string RegisterPort(const std::string& folder, int number, const std::string& devicePath);
+// Removes COM<number> when it still names the device (another process may have taken it over).
+void UnregisterPort(const std::string& folder, int number, const std::string& devicePath);
+
+// A character device of the tty subsystem, pseudo-terminals included.
+bool IsTtyDevice(const std::string& path);
+
+} // namespace brivox

@@ -1,0 +1,115 @@
+#include "serial/PortReader.h"
+
+#include <system_error>
+
+namespace brivox {
+
+CPortReader::CPortReader(std::shared_ptr<CSerialDevice> device, CHooks hooks)
+    : m_device(std::move(device)), m_hooks(std::move(hooks)) {}
+
+CPortReader::~CPortReader() {
+    // The thread itself may hold the last reference, and it cannot join itself.
+    if (m_thread.joinable())
+        m_thread.detach();
+}
+
+std::string CPortReader::Start() {
+    m_running = true;
+    try {
+        m_thread = std::thread([self = shared_from_this()] { self->Run(); });
+    } catch (const std::system_error& error) {
+        m_running = false;
+        return error.what();
+    }
+    return "";
+}
+
+bool CPortReader::IsRunning() const {
+    std::lock_guard lock(m_mutex);
+    return m_running;
+}
+
+bool CPortReader::HasEnded() const {
+    std::lock_guard lock(m_mutex);
+    return m_ended || !m_thread.joinable();
+}
+
+void CPortReader::Run() {
+    bool lost = false;
+    while (IsRunning() && !lost) {
+        const CSerialDevice::Wait wait = m_device->WaitReadable();
+        if (wait == CSerialDevice::Wait::Woken)
+            break;
+        lost = wait == CSerialDevice::Wait::Gone || !ReadAvailable();
+    }
+    End(lost);
+}
+
+// Reads until the driver's queue is empty; false when the device has gone.
+bool CPortReader::ReadAvailable() {
+    for (;;) {
+        const int count = m_device->Read(m_buffer, kChunkSize);
+        if (count <= 0)
+            return count == 0;
+        if (m_hooks.inThread)
+            m_hooks.inThread(m_buffer, count);
+        if (!HandOver(count))
+            return true;
+    }
+}
+
+// False when the reader was stopped while the chunk waited.
+bool CPortReader::HandOver(int count) {
+    std::unique_lock lock(m_mutex);
+    if (!m_running)
+        return false;
+    m_pending = count;
+    m_hooks.notify(Notice::Chunk);
+    m_changed.wait(lock, [this] { return m_pending == 0 || !m_running; });
+    return m_running;
+}
+
+void CPortReader::End(bool lost) {
+    std::lock_guard lock(m_mutex);
+    if (lost && m_running)
+        m_hooks.notify(Notice::Lost);
+    m_running = false;
+    m_ended = true;
+    m_changed.notify_all();
+}
+
+void CPortReader::TakeChunk(const ChunkHook& deliver) {
+    int count;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_running || m_pending == 0)
+            return;
+        count = m_pending;
+    }
+    // The reader does not touch the buffer until the chunk is taken or it is stopped.
+    deliver(m_buffer, count);
+    std::lock_guard lock(m_mutex);
+    m_pending = 0;
+    m_changed.notify_all();
+}
+
+int CPortReader::Stop(std::chrono::milliseconds limit) {
+    if (!m_thread.joinable())
+        return 0;
+    bool ended;
+    {
+        std::unique_lock lock(m_mutex);
+        m_running = false;
+        m_changed.notify_all();
+        m_device->Wake();
+        ended = m_changed.wait_for(lock, limit, [this] { return m_ended; });
+    }
+    if (!ended) {
+        m_thread.detach();
+        return kStopTimedOut;
+    }
+    m_thread.join();
+    return 0;
+}
+
+} // namespace brivox

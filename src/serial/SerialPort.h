@@ -1,0 +1,85 @@
+#pragma once
+
+#include "serial/PortReader.h"
+#include "serial/SerialDevice.h"
+#include "serial/SerialSettings.h"
+#include "util/ByteBuffer.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace brivox {
+
+class CPortRelay;
+
+inline constexpr char kCantConfigMessage[] = "Can't Config";
+
+// One COM port of a session: opens the device its number maps to, configures it, runs a reader
+// thread and hands every received chunk (at most 128 bytes, in order) to OnReceive on the thread
+// that opened it, which must run a Qt event loop. Write may be called from any thread; every
+// other operation belongs to the opening (UI) thread.
+class CSerialPort : public CSerialSettings {
+public:
+    static constexpr int kCloseWaitMs = 2000;
+
+    CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+    ~CSerialPort() override;
+
+    // False when the port cannot be opened or configured (GetLastError says why); a refused
+    // configuration also calls OnConfigFailed.
+    bool Open();
+    // 0 when the reader ended in time or the port was not open.
+    int Close();
+    bool SetPortOpen(bool open) { return open ? Open() : Close() == 0; }
+    bool IsOpen() const;
+
+    // Act on the device at once; false when the port is closed or the driver has no such line.
+    bool SetDTR(bool on);
+    bool SetRTS(bool on);
+
+    // Every byte on the line before it returns; false on an error, after 10 s or when the
+    // port closes meanwhile.
+    bool Write(const uint8_t* bytes, size_t count);
+    bool Write(const CByteBuffer& bytes);
+
+    // Discards both driver queues, then OnPurged.
+    void Purge();
+
+    // "COM%d" up to 9, "\\?\COM%d" from 10: the name formed at the last Open.
+    const std::string& GetDeviceName() const { return m_deviceName; }
+    const std::string& GetLastError() const { return m_lastError; }
+
+protected:
+    virtual void OnPurged() {}
+    // Every chunk, on the UI thread.
+    virtual void OnReceive(const uint8_t* /*bytes*/, int /*count*/) {}
+    // Every chunk, on the reader thread before the hand-over; must be quick.
+    virtual void OnReceiveInThread(const uint8_t* /*bytes*/, int /*count*/) {}
+    // The device went away (adapter pulled, other end closed); the port is closed already.
+    virtual void OnPortLost() {}
+    // The driver refused the line settings; Open is about to return false.
+    virtual void OnConfigFailed() {}
+
+private:
+    friend class CPortRelay;
+    void HandleNotice(uint64_t readerId, CPortReader::Notice notice);
+    bool Fail(const std::string& error);
+    std::string OpenDevice(std::shared_ptr<CSerialDevice>& device);
+    std::string StartReader(const std::shared_ptr<CSerialDevice>& device);
+    std::shared_ptr<CSerialDevice> Device() const;
+    bool SetModemLine(int line, bool on);
+
+    std::unique_ptr<CPortRelay> m_relay;
+    std::shared_ptr<CPortReader> m_reader;
+    uint64_t m_readerId = 0;
+    mutable std::mutex m_deviceMutex; // writers reach the device from other threads
+    std::shared_ptr<CSerialDevice> m_device;
+    std::string m_deviceName;
+    std::string m_lastError;
+};
+
+} // namespace brivox

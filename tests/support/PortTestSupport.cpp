@@ -1,0 +1,107 @@
+#include "support/PortTestSupport.h"
+
+#include "serial/PortMap.h"
+
+#include <QCoreApplication>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace brivox::test {
+
+namespace {
+
+QCoreApplication& Application() {
+    static int argc = 1;
+    static char name[] = "brivox_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication application(argc, argv);
+    return application;
+}
+
+using Clock = std::chrono::steady_clock;
+
+int MillisecondsLeft(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return std::max(0, static_cast<int>(left.count()));
+}
+
+} // namespace
+
+bool RunEventsUntil(const std::function<bool()>& done, int limitMs) {
+    Application();
+    const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+    while (!done() && MillisecondsLeft(deadline) > 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, MillisecondsLeft(deadline));
+    return done();
+}
+
+CRegisteredPty::CRegisteredPty(int number) : m_number(number) {
+    Application();
+    const std::string error = m_pty.Open();
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(RegisterPort(PortMapFolder(), number, m_pty.SlavePath()), "");
+}
+
+CRegisteredPty::~CRegisteredPty() {
+    UnregisterPort(PortMapFolder(), m_number, m_pty.SlavePath());
+}
+
+void CRegisteredPty::Send(const std::vector<uint8_t>& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = write(m_pty.Master(), bytes.data() + done, bytes.size() - done);
+        ASSERT_GT(written, 0);
+        done += static_cast<size_t>(written);
+    }
+}
+
+std::vector<uint8_t> CRegisteredPty::Receive(size_t count, int limitMs) {
+    std::vector<uint8_t> bytes(count);
+    size_t done = 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+    pollfd fd{m_pty.Master(), POLLIN, 0};
+    while (done < count && poll(&fd, 1, MillisecondsLeft(deadline)) > 0) {
+        const ssize_t got = read(m_pty.Master(), bytes.data() + done, count - done);
+        if (got <= 0)
+            break;
+        done += static_cast<size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+CRecordingPort::CRecordingPort(int number, const std::string& settings) {
+    SetCommPort(number);
+    SetSettings(settings);
+}
+
+std::vector<uint8_t> CRecordingPort::Received() const {
+    std::vector<uint8_t> all;
+    for (const auto& chunk : chunks)
+        all.insert(all.end(), chunk.begin(), chunk.end());
+    return all;
+}
+
+void CRecordingPort::OnReceive(const uint8_t* bytes, int count) {
+    chunks.emplace_back(bytes, bytes + count);
+    if (closeOnReceive)
+        Close();
+}
+
+void CRecordingPort::OnReceiveInThread(const uint8_t*, int count) {
+    if (std::this_thread::get_id() == m_uiThread)
+        inThreadOffUiThread = false;
+    inThreadBytes += count;
+}
+
+std::vector<uint8_t> PatternBytes(size_t count) {
+    std::vector<uint8_t> bytes(count);
+    for (size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<uint8_t>(i * 7 + i / 256);
+    return bytes;
+}
+
+} // namespace brivox::test

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "serial/PseudoTerminal.h"
+#include "serial/SerialPort.h"
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace brivox::test {
+
+// Runs the Qt event loop (creating the application on first use) until done() holds or the
+// limit passes; sleeps while no event comes. Returns done().
+bool RunEventsUntil(const std::function<bool()>& done, int limitMs = 10000);
+
+// A pseudo-terminal registered in the port map under a COM number while it lives.
+class CRegisteredPty {
+public:
+    explicit CRegisteredPty(int number);
+    ~CRegisteredPty();
+    CRegisteredPty(const CRegisteredPty&) = delete;
+    CRegisteredPty& operator=(const CRegisteredPty&) = delete;
+
+    CPseudoTerminal& Pty() { return m_pty; }
+    int Number() const { return m_number; }
+    // Writes to the device side (the master).
+    void Send(const std::vector<uint8_t>& bytes);
+    // Reads exactly count bytes from the device side, waiting at most limitMs; what came.
+    std::vector<uint8_t> Receive(size_t count, int limitMs = 10000);
+
+private:
+    int m_number;
+    CPseudoTerminal m_pty;
+};
+
+// A port that records what it is told, for tests.
+class CRecordingPort : public CSerialPort {
+public:
+    explicit CRecordingPort(int number, const std::string& settings = "9600,N,8,1");
+    ~CRecordingPort() override { Close(); }
+
+    std::vector<uint8_t> Received() const;
+    std::vector<std::vector<uint8_t>> chunks;
+    std::atomic<int> inThreadBytes{0};
+    std::atomic<bool> inThreadOffUiThread{true};
+    int lost = 0;
+    int configFailed = 0;
+    int purged = 0;
+    bool closeOnReceive = false;
+
+protected:
+    void OnReceive(const uint8_t* bytes, int count) override;
+    void OnReceiveInThread(const uint8_t* bytes, int count) override;
+    void OnPortLost() override { ++lost; }
+    void OnConfigFailed() override { ++configFailed; }
+    void OnPurged() override { ++purged; }
+
+private:
+    const std::thread::id m_uiThread = std::this_thread::get_id();
+};
+
+std::vector<uint8_t> PatternBytes(size_t count);
+
+} // namespace brivox::test

@@ -1,0 +1,99 @@
+#include "brivox-devsim/Devsim.h"
+
+#include "platform/FileIO.h"
+#include "serial/PortMap.h"
+#include "util/Text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ostream>
+#include <poll.h>
+#include <unistd.h>
+
+namespace brivox::devsim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds until the earlier of two moments (-1: neither is set).
+int MillisecondsUntil(Clock::time_point now, Clock::time_point a, Clock::time_point b) {
+    const Clock::time_point first = std::min(a, b);
+    if (first == Clock::time_point::max())
+        return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(first - now).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, 24 * 3600 * 1000));
+}
+
+} // namespace
+
+CDevsim::~CDevsim() {
+    if (m_registered != 0)
+        UnregisterPort(PortMapFolder(), m_registered, Path());
+}
+
+std::string CDevsim::Start(int registerNumber) {
+    if (std::string error = m_pty.Open(); !error.empty())
+        return error;
+    if (registerNumber == 0)
+        return "";
+    if (std::string error = RegisterPort(PortMapFolder(), registerNumber, Path()); !error.empty())
+        return error;
+    m_registered = registerNumber;
+    return "";
+}
+
+std::string CDevsim::Serve(int seconds, int stopFd) {
+    const Clock::time_point end =
+        seconds > 0 ? Clock::now() + std::chrono::seconds(seconds) : Clock::time_point::max();
+    Clock::time_point lastBytes = Clock::now();
+    pollfd fds[2] = {{m_pty.Master(), POLLIN, 0}, {stopFd, POLLIN, 0}};
+    for (;;) {
+        const int quietMs = m_model.QuietMs();
+        const Clock::time_point quietAt =
+            quietMs < 0 ? Clock::time_point::max() : lastBytes + std::chrono::milliseconds(quietMs);
+        const int ready = poll(fds, 2, MillisecondsUntil(Clock::now(), end, quietAt));
+        if (ready < 0 && errno != EINTR)
+            return std::string("poll: ") + std::strerror(errno);
+        if (fds[1].revents != 0)
+            return "";
+        if (ready > 0 && fds[0].revents != 0) {
+            if (!ReadRequests())
+                return std::string("read: ") + std::strerror(errno);
+            lastBytes = Clock::now();
+        }
+        const Clock::time_point now = Clock::now();
+        if (now >= end)
+            return "";
+        if (ready == 0 && now >= quietAt)
+            Answer(m_model.Quiet());
+    }
+}
+
+bool CDevsim::ReadRequests() {
+    uint8_t buffer[4096];
+    const ssize_t count = read(m_pty.Master(), buffer, sizeof buffer);
+    if (count < 0)
+        return errno == EINTR || errno == EAGAIN;
+    Answer(m_model.Receive(buffer, static_cast<size_t>(count)));
+    return true;
+}
+
+void CDevsim::Answer(const std::vector<CExchange>& exchanges) {
+    for (const CExchange& exchange : exchanges) {
+        Log("RX", exchange.request);
+        if (exchange.reply.empty())
+            continue;
+        Log("TX", exchange.reply);
+        WriteAll(m_pty.Master(), exchange.reply.data(), exchange.reply.size());
+    }
+}
+
+void CDevsim::Log(const char* direction, const std::vector<uint8_t>& bytes) {
+    if (m_verbose)
+        m_log << direction << " " << HexPairs(bytes) << std::endl;
+}
+
+} // namespace brivox::devsim

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "brivox-devsim/DeviceModel.h"
+#include "serial/PseudoTerminal.h"
+
+#include <iosfwd>
+#include <string>
+
+namespace brivox::devsim {
+
+// Serves a device model on a pseudo-terminal, optionally registered in the port map.
+class CDevsim {
+public:
+    CDevsim(CDeviceModel& model, std::ostream& log, bool verbose)
+        : m_model(model), m_log(log), m_verbose(verbose) {}
+    CDevsim(const CDevsim&) = delete;
+    CDevsim& operator=(const CDevsim&) = delete;
+    ~CDevsim(); // removes the port-map link it made
+
+    // Opens the pseudo-terminal and, for a number other than 0, links it as COM<number>.
+    std::string Start(int registerNumber);
+    const std::string& Path() const { return m_pty.SlavePath(); }
+
+    // Answers what arrives until stopFd becomes readable or the seconds (0: no limit) pass.
+    std::string Serve(int seconds, int stopFd);
+
+private:
+    bool ReadRequests();
+    void Answer(const std::vector<CExchange>& exchanges);
+    void Log(const char* direction, const std::vector<uint8_t>& bytes);
+
+    CDeviceModel& m_model;
+    std::ostream& m_log;
+    const bool m_verbose;
+    CPseudoTerminal m_pty;
+    int m_registered = 0;
+};
+
+} // namespace brivox::devsim

@@ -1,0 +1,99 @@
+#include "brivox-devsim/DevsimOptions.h"
+
+#include "brivox-devsim/ModbusLink.h"
+#include "brivox-devsim/ReplyModel.h"
+#include "cli/CliArguments.h"
+
+namespace brivox::devsim {
+
+const char kDevsimUsage[] =
+    "usage: brivox-devsim (--echo | --reply WHEN=ANSWER... | --modbus rtu|ascii [--slave N])\n"
+    "                     [--register N] [--seconds N] [-v]\n"
+    "A simulated serial device on a pseudo-terminal; prints the terminal's path first.\n"
+    "  --echo             answer every byte with itself\n"
+    "  --reply W=A        when the bytes received end with W, answer A (hex, repeatable:\n"
+    "                     the first rule that matches answers)\n"
+    "  --modbus rtu|ascii a MODBUS slave (functions 01 02 03 04 05 06 0F 10) with 5000\n"
+    "                     coils, discrete inputs, holding and input registers: coil a is on\n"
+    "                     when a is a multiple of 3, input a when a is even, holding\n"
+    "                     register a holds a, input register a holds 0x8000 + a\n"
+    "  --slave N          the slave address, 1 to 247 (default 1)\n"
+    "  --register N       link the terminal as COM<N> in the port map while serving\n"
+    "  --seconds N        stop after N seconds (default: serve until killed)\n"
+    "  -v                 log each request and reply as hex lines\n";
+
+namespace {
+
+// A whole decimal number in [low, high], else -1.
+int NumberIn(const std::string& text, int low, int high) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    const int value = std::stoi(text);
+    return value >= low && value <= high ? value : -1;
+}
+
+std::string MakeReplyModel(const std::vector<std::string>& texts, CDevsimOptions& options) {
+    std::vector<CReplyRule> rules(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i)
+        if (std::string error = ParseReplyRule(texts[i], rules[i]); !error.empty())
+            return error;
+    options.model = std::make_unique<CReplyModel>(std::move(rules));
+    return "";
+}
+
+std::string MakeModbusModel(const cli::CCliArguments& args, CDevsimOptions& options) {
+    const std::string framing = args.Value("--modbus");
+    if (framing != "rtu" && framing != "ascii")
+        return "--modbus takes rtu or ascii";
+    const int address = NumberIn(args.Value("--slave", "1"), 1, 247);
+    if (address < 0)
+        return "--slave takes 1 to 247";
+    options.model =
+        std::make_unique<CModbusLink>(framing == "rtu" ? ModbusFraming::Rtu : ModbusFraming::Ascii,
+                                      static_cast<uint8_t>(address));
+    return "";
+}
+
+std::string MakeModel(const cli::CCliArguments& args, CDevsimOptions& options) {
+    const int kinds = args.Has("--echo") + args.Has("--reply") + args.Has("--modbus");
+    if (kinds != 1)
+        return "choose one of --echo, --reply and --modbus";
+    if (args.Has("--slave") && !args.Has("--modbus"))
+        return "--slave goes with --modbus";
+    if (args.Has("--echo"))
+        options.model = std::make_unique<CEchoModel>();
+    if (args.Has("--reply"))
+        return MakeReplyModel(args.Values("--reply"), options);
+    if (args.Has("--modbus"))
+        return MakeModbusModel(args, options);
+    return "";
+}
+
+} // namespace
+
+std::string ParseDevsimOptions(const std::vector<std::string>& args, CDevsimOptions& options) {
+    cli::CCliArguments parsed;
+    const std::vector<cli::COptionSpec> known = {
+        {"--echo", false},    {"--reply", true},   {"--modbus", true}, {"--slave", true},
+        {"--register", true}, {"--seconds", true}, {"-v", false},      {"--help", false},
+    };
+    if (std::string error = parsed.Parse(args, known); !error.empty())
+        return error;
+    options.help = parsed.Has("--help");
+    if (options.help)
+        return "";
+    if (!parsed.Positionals().empty())
+        return "unexpected argument " + parsed.Positionals()[0];
+    options.verbose = parsed.Has("-v");
+    options.registerNumber =
+        parsed.Has("--register") ? NumberIn(parsed.Value("--register"), 1, 9999) : 0;
+    if (options.registerNumber < 0)
+        return "--register takes a COM number from 1 to 9999";
+    options.seconds = parsed.Has("--seconds") ? NumberIn(parsed.Value("--seconds"), 1, 1000000) : 0;
+    if (options.seconds < 0)
+        return "--seconds takes a whole number of seconds, at least 1";
+    return MakeModel(parsed, options);
+}
+
+} // namespace brivox::devsim

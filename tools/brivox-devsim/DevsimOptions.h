@@ -1,0 +1,25 @@
+#pragma once
+
+#include "brivox-devsim/DeviceModel.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace brivox::devsim {
+
+// What the command line asks of brivox-devsim.
+struct CDevsimOptions {
+    std::unique_ptr<CDeviceModel> model;
+    int registerNumber = 0; // link the pseudo-terminal as COM<n> in the port map; 0: do not
+    int seconds = 0;        // serve this long; 0: until killed
+    bool verbose = false;   // log every request and reply as hex lines
+    bool help = false;
+};
+
+extern const char kDevsimUsage[];
+
+// Error text, empty on success.
+std::string ParseDevsimOptions(const std::vector<std::string>& args, CDevsimOptions& options);
+
+} // namespace brivox::devsim

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "brivox-devsim/DeviceModel.h"
+#include "brivox-devsim/ModbusSlave.h"
+
+#include <string>
+
+namespace brivox::devsim {
+
+enum class ModbusFraming { Rtu, Ascii };
+
+// A MODBUS slave on the line: finds request frames in the bytes received, answers those for its
+// address, acts on broadcasts (address 0) without answering, and ignores frames for another
+// address or with a bad CRC or LRC.
+class CModbusLink : public CDeviceModel {
+public:
+    // An RTU frame whose length the function does not tell ends after this pause.
+    static constexpr int kRtuPauseMs = 300;
+    // An ASCII frame not finished within this pause is dropped.
+    static constexpr int kAsciiPauseMs = 1000;
+    static constexpr size_t kAsciiFrameLimit = 513;
+
+    CModbusLink(ModbusFraming framing, uint8_t address) : m_framing(framing), m_address(address) {}
+
+    std::vector<CExchange> Receive(const uint8_t* bytes, size_t count) override;
+    int QuietMs() const override;
+    std::vector<CExchange> Quiet() override;
+
+    CModbusSlave& Slave() { return m_slave; }
+
+private:
+    void ReceiveRtu(std::vector<CExchange>& exchanges);
+    void ReceiveAscii(uint8_t byte, std::vector<CExchange>& exchanges);
+    // request: the frame as it came; adu: address and PDU, already checked.
+    CExchange Answer(std::vector<uint8_t> request, const std::vector<uint8_t>& adu);
+    std::vector<uint8_t> Frame(const std::vector<uint8_t>& adu) const;
+    CExchange RtuFrame(size_t length);
+    CExchange AsciiFrame();
+
+    const ModbusFraming m_framing;
+    const uint8_t m_address;
+    CModbusSlave m_slave;
+    std::vector<uint8_t> m_pending;
+};
+
+// "01 03 ..." as the ASCII frame ":0103...LRC\r\n", and back (false when not a valid frame).
+std::vector<uint8_t> AsciiFrameOf(const std::vector<uint8_t>& adu);
+bool AduOfAsciiFrame(const std::vector<uint8_t>& frame, std::vector<uint8_t>& adu);
+std::vector<uint8_t> RtuFrameOf(const std::vector<uint8_t>& adu);
+
+} // namespace brivox::devsim

@@ -1,0 +1,39 @@
+#include "brivox-devsim/Devsim.h"
+#include "brivox-devsim/DevsimOptions.h"
+
+#include <csignal>
+#include <iostream>
+#include <sys/signalfd.h>
+
+int main(int argc, char** argv) {
+    using namespace brivox::devsim;
+    CDevsimOptions options;
+    if (const std::string error = ParseDevsimOptions({argv + 1, argv + argc}, options);
+        !error.empty()) {
+        std::cerr << "brivox-devsim: " << error << "\n" << kDevsimUsage;
+        return 2;
+    }
+    if (options.help) {
+        std::cout << kDevsimUsage;
+        return 0;
+    }
+    // Ending by a signal goes through the normal exit, so that the port-map link is removed.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&stopSignals, signal);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+    const int stopFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
+
+    CDevsim devsim(*options.model, std::cout, options.verbose);
+    std::string error = devsim.Start(options.registerNumber);
+    if (error.empty()) {
+        std::cout << devsim.Path() << std::endl;
+        error = devsim.Serve(options.seconds, stopFd);
+    }
+    if (!error.empty()) {
+        std::cerr << "brivox-devsim: " << error << "\n";
+        return 1;
+    }
+    return 0;
+}
