@@ -1,7 +1,9 @@
 #include "support/PortTestSupport.h"
 
 #include "serial/PortMap.h"
+#include "support/QtApp.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <chrono>
 #include <gtest/gtest.h>
@@ -12,12 +14,9 @@ namespace brivox::test {
 
 namespace {
 
+// GUI tests and port tests share one application object.
 QCoreApplication& Application() {
-    static int argc = 1;
-    static char name[] = "brivox_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
+    return QtApp();
 }
 
 using Clock = std::chrono::steady_clock;

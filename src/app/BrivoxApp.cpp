@@ -1,0 +1,33 @@
+#include "app/BrivoxApp.h"
+
+#include "app/MainFrame.h"
+#include "app/SessionHost.h"
+#include "app/WindowState.h"
+#include "options/GlobalOptions.h"
+#include "platform/Language.h"
+#include "platform/Paths.h"
+
+namespace brivox {
+
+CBrivoxApp::CBrivoxApp() = default;
+
+CBrivoxApp::~CBrivoxApp() = default;
+
+bool CBrivoxApp::InitInstance() {
+    FillGlobalOptions(GlobalOptions(), SettingsFilePath(), LanguageCode());
+    m_frame = std::make_unique<CMainFrame>(SettingsPath(kWindowStateFileName));
+    m_frame->ActivateFrame();
+    return true;
+}
+
+void CBrivoxApp::CloseMainFrame() {
+    m_frame.reset();
+}
+
+int CBrivoxApp::ExitInstance() {
+    CloseMainFrame();
+    CSessionHost::DestroyAllChildSessions();
+    return 0;
+}
+
+} // namespace brivox
