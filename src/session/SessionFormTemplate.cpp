@@ -18,9 +18,9 @@ std::vector<CControlTemplate> Controls() {
         {kTxRxGroup, K::GroupBox, "TX && RX", 4, 170, 429, 72, ctl::kGroupBox},
         {kRxGroup, K::GroupBox, "RX", 4, 244, 429, 72, ctl::kGroupBox},
 
-        {kPort, K::ComboBox, "", 4, 4, 56, 120, ctl::kSorted},
-        {kBaud, K::ComboBox, "", 64, 4, 44, 120},
-        {kOpenClose, K::PushButton, "Open Port", 112, 3, 34, 14, ctl::kPushButton},
+        {kPort, K::ComboBox, "", 4, 4, 66, 120, ctl::kSorted},
+        {kBaud, K::ComboBox, "", 74, 4, 42, 120},
+        {kOpenClose, K::PushButton, "Open Port", 120, 3, 28, 14, ctl::kPushButton},
         {kHistory, K::PushButton, "History ..", 4, 20, 56, 14, ctl::kPushButton},
         {kGuide, K::PushButton, "?", 64, 20, 16, 14, ctl::kPushButton},
         {kViewType, K::ComboBox, "", 4, 40, 32, 60},
