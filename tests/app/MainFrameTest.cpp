@@ -184,7 +184,7 @@ std::vector<std::string> LayoutProblems(const QWidget& form) {
     std::vector<std::string> problems;
     std::vector<QWidget*> shown;
     for (QWidget* child : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (child->isVisibleTo(&form) && ControlId(child) != -2)
+        if (child->isVisibleTo(&form))
             shown.push_back(child);
     }
     auto name = [](const QWidget* w) { return std::to_string(ControlId(w)); };
