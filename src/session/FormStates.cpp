@@ -37,10 +37,37 @@ bool IsTextMode(int mode) {
 
 } // namespace
 
+const std::initializer_list<int> kModbusFields = {kFunctionLabel,
+                                                  kFunction,
+                                                  kStartAddressLabel,
+                                                  kStartAddress,
+                                                  kSlaveAddressLabel,
+                                                  kSlaveAddress,
+                                                  kLengthLabel,
+                                                  kLength,
+                                                  kWordDataLabel,
+                                                  kWordData,
+                                                  kBitOn,
+                                                  kBitsDataLabel,
+                                                  kBitsData,
+                                                  kWordsData,
+                                                  kWordsDataLabel};
+
+const std::vector<int>& StatefulControlIds() {
+    static const std::vector<int> ids = [] {
+        std::vector<int> all(kModbusFields);
+        all.insert(all.end(),
+                   {kInput,      kHelpText,     kModeLabel,    kMode,          kClearAfterSending,
+                    kSend,       kGuide,        kTestSendText, kFilePath,      kBrowse,
+                    kFileResult, kFileProgress, kHistory,      kProtocolGroup, kPort,
+                    kBaud,       kOpenClose,    kRepeatCycle,  kRepeat,        kTestSend});
+        return all;
+    }();
+    return ids;
+}
+
 bool IsControlShown(int id, const CFormConditions& c) {
-    if (OneOf(id, {kFunctionLabel, kFunction, kStartAddressLabel, kStartAddress, kSlaveAddressLabel,
-                   kSlaveAddress, kLengthLabel, kLength, kWordDataLabel, kWordData, kBitOn,
-                   kBitsDataLabel, kBitsData, kWordsData, kWordsDataLabel}))
+    if (OneOf(id, kModbusFields))
         return IsModbusMode(c.mode) && !c.testSend;
     if (OneOf(id, {kInput, kHelpText}))
         return IsTextMode(c.mode) && !c.testSend;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace brivox {
 
@@ -12,6 +13,9 @@ struct CFormConditions {
     bool testSend = false; // Test Send checked
     bool repeat = false;   // "Repeat" checked
 };
+
+// Every control whose shown or enabled state a rule decides.
+const std::vector<int>& StatefulControlIds();
 
 // A control that no rule names is shown and enabled. A hidden control is never enabled.
 bool IsControlShown(int id, const CFormConditions& c);

@@ -31,43 +31,6 @@ constexpr int kInputLimit = 102400;
 constexpr int kShutdownWaitMs = 5000;
 constexpr int kShutdownPollMs = 10;
 
-// Ids of every control whose shown or enabled state a rule decides.
-constexpr int kStatefulControls[] = {kFunctionLabel,
-                                     kFunction,
-                                     kStartAddressLabel,
-                                     kStartAddress,
-                                     kSlaveAddressLabel,
-                                     kSlaveAddress,
-                                     kLengthLabel,
-                                     kLength,
-                                     kWordDataLabel,
-                                     kWordData,
-                                     kBitOn,
-                                     kBitsDataLabel,
-                                     kBitsData,
-                                     kWordsData,
-                                     kWordsDataLabel,
-                                     kInput,
-                                     kHelpText,
-                                     kModeLabel,
-                                     kMode,
-                                     kClearAfterSending,
-                                     kSend,
-                                     kGuide,
-                                     kTestSendText,
-                                     kFilePath,
-                                     kBrowse,
-                                     kFileResult,
-                                     kFileProgress,
-                                     kHistory,
-                                     kProtocolGroup,
-                                     kPort,
-                                     kBaud,
-                                     kOpenClose,
-                                     kRepeatCycle,
-                                     kRepeat,
-                                     kTestSend};
-
 // Columns of both lists: the row label, 16 bytes, the ASCII column.
 constexpr int kLabelColumnWidth = 25;
 constexpr int kByteColumnWidth = 30;
@@ -210,7 +173,7 @@ CFormConditions CSessionForm::Conditions() const {
 
 void CSessionForm::RefreshStates() {
     const CFormConditions conditions = Conditions();
-    for (const int id : kStatefulControls) {
+    for (const int id : StatefulControlIds()) {
         QWidget* control = Control(id);
         control->setVisible(IsControlShown(id, conditions));
         control->setEnabled(IsControlEnabled(id, conditions));
