@@ -3,6 +3,7 @@
 #include "cli/CompileCommand.h"
 #include "cli/ModbusCommand.h"
 #include "cli/PortsCommand.h"
+#include "cli/RunCommand.h"
 #include "cli/SettingsCommand.h"
 
 #include <algorithm>
@@ -39,6 +40,7 @@ const std::vector<CCommand>& Commands() {
         CompileFileCommand(),
         ModbusCommand(),
         PortsCommand(),
+        RunCommand(),
     };
     return commands;
 }

@@ -11,17 +11,21 @@ namespace brivox::cli {
 
 namespace {
 
+const std::string kUsage = std::string("--ascii|--rtu ") + kModbusFieldsUsage;
+
 int RunModbus(const CCliArguments& args, CCliStreams& io) {
     COptionStore options;
     RegisterDefaultOptions(options, LanguageCode());
-    CModbusCommandLine request;
-    if (const std::string error = ApplyModbusOptions(args, options, request); !error.empty()) {
-        io.err << "brivox-cli modbus: " << error << "\nusage: brivox-cli modbus " << kModbusUsage
-               << "\n";
+    CModbusBoxes boxes;
+    std::string error = args.Has("--ascii") == args.Has("--rtu")
+                            ? "give one of --ascii and --rtu"
+                            : ApplyModbusFields(args, options, boxes);
+    if (!error.empty()) {
+        io.err << "brivox-cli modbus: " << error << "\nusage: brivox-cli modbus " << kUsage << "\n";
         return 1;
     }
     CJPScript script(options);
-    const CModbusBuildResult result = BuildModbusRequest(script, request.ascii, request.boxes);
+    const CModbusBuildResult result = BuildModbusRequest(script, args.Has("--ascii"), boxes);
     if (!result.Succeeded()) {
         io.out << "error " << result.message << "\n";
         return 1;
@@ -33,10 +37,12 @@ int RunModbus(const CCliArguments& args, CCliStreams& io) {
 } // namespace
 
 CCommand ModbusCommand() {
-    return {"modbus", kModbusUsage,
+    std::vector<COptionSpec> options = ModbusFieldSpecs();
+    options.insert(options.end(), {{"--ascii", false}, {"--rtu", false}});
+    return {"modbus", kUsage,
             "build a MODBUS master request (unset fields at their defaults) and print it as one "
             "send item, or \"error MESSAGE\"",
-            ModbusOptionSpecs(), RunModbus};
+            options, RunModbus};
 }
 
 } // namespace brivox::cli

@@ -31,26 +31,22 @@ int FunctionIndex(const std::string& code) {
 
 } // namespace
 
-const char kModbusUsage[] =
-    "--ascii|--rtu --function 01|02|03|04|05|06|0F|10 [--slave N] [--start HEX] [--length N] "
-    "[--word HEX] [--bit-on 0|1] [--bits \"CD 01\"] [--words \"000A 0102\"]";
+const char kModbusFieldsUsage[] =
+    "--function 01|02|03|04|05|06|0F|10 [--slave N] [--start HEX] [--length N] [--word HEX] "
+    "[--bit-on 0|1] [--bits \"CD 01\"] [--words \"000A 0102\"]";
 
-std::vector<COptionSpec> ModbusOptionSpecs() {
-    return {{"--ascii", false}, {"--rtu", false},   {"--function", true}, {"--slave", true},
-            {"--start", true},  {"--length", true}, {"--word", true},     {"--bit-on", true},
-            {"--bits", true},   {"--words", true}};
+std::vector<COptionSpec> ModbusFieldSpecs() {
+    return {{"--function", true}, {"--slave", true},  {"--start", true}, {"--length", true},
+            {"--word", true},     {"--bit-on", true}, {"--bits", true},  {"--words", true}};
 }
 
-std::string ApplyModbusOptions(const CCliArguments& args, COptionStore& options,
-                               CModbusCommandLine& request) {
-    if (args.Has("--ascii") == args.Has("--rtu"))
-        return "give one of --ascii and --rtu";
-    request.ascii = args.Has("--ascii");
+std::string ApplyModbusFields(const CCliArguments& args, COptionStore& options,
+                              CModbusBoxes& boxes) {
     const int function = FunctionIndex(args.Value("--function"));
     if (function < 0)
         return "--function takes one of 01 02 03 04 05 06 0F 10";
     options.SetInt(opt::kModbusFunctionIndex, function);
-    request.boxes = {function == kMultipleBitWriteIndex, function == kMultipleWordWriteIndex};
+    boxes = {function == kMultipleBitWriteIndex, function == kMultipleWordWriteIndex};
 
     const std::pair<const char*, const char*> numbers[] = {{"--slave", opt::kModbusSlaveAddress},
                                                            {"--length", opt::kModbusLength},
