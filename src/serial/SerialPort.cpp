@@ -17,7 +17,9 @@ bool CSerialPort::Open() {
     m_lastError.clear();
     if (m_reader) {
         if (!m_reader->HasEnded())
-            return Fail(m_deviceName + ": the reader of the last open is still running");
+            return Fail(m_deviceName + (IsOpen()
+                                            ? ": already open"
+                                            : ": the reader of the last open is still running"));
         Close();
     }
     if (!m_relay)

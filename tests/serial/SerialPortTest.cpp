@@ -1,6 +1,6 @@
 #include "IoctlFault.h"
-#include "support/PortTestSupport.h"
 #include "serial/LineConfig.h"
+#include "support/PortTestSupport.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -82,6 +82,9 @@ TEST(SerialPortTest, OpenIsExclusiveCloseIsIdempotentAndReopenWorks) {
     EXPECT_EQ(first.Close(), 0);
     EXPECT_EQ(first.purged, 0);
     ASSERT_TRUE(first.Open());
+    EXPECT_FALSE(first.Open());
+    EXPECT_NE(first.GetLastError().find("already open"), std::string::npos);
+    EXPECT_TRUE(first.IsOpen());
     EXPECT_FALSE(second.Open());
     EXPECT_NE(second.GetLastError(), "");
     EXPECT_EQ(first.Close(), 0);
