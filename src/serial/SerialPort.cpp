@@ -91,10 +91,10 @@ bool CSerialPort::IsOpen() const {
 void CSerialPort::HandleNotice(uint64_t readerId, CPortReader::Notice notice) {
     if (!m_reader || readerId != m_readerId)
         return;
-    if (notice == CPortReader::Notice::Chunk) {
+    if (notice == CPortReader::Notice::Chunks) {
         // OnReceive may close the port and drop m_reader.
         const std::shared_ptr<CPortReader> reader = m_reader;
-        reader->TakeChunk([this](const uint8_t* bytes, int count) { OnReceive(bytes, count); });
+        reader->TakeChunks([this](const uint8_t* bytes, int count) { OnReceive(bytes, count); });
         return;
     }
     Close();
