@@ -30,11 +30,6 @@ bool CPortReader::IsRunning() const {
     return m_running;
 }
 
-bool CPortReader::HasEnded() const {
-    std::lock_guard lock(m_mutex);
-    return m_ended || !m_thread.joinable();
-}
-
 void CPortReader::Run() {
     bool lost = false;
     while (IsRunning() && !lost) {

@@ -45,7 +45,6 @@ public:
     std::string Start();
 
     bool IsRunning() const;
-    bool HasEnded() const;
 
     // On the receiving thread: gives the waiting read, if any, to deliver chunk by chunk, then
     // lets the reader go on. deliver may stop the reader; the rest of the read is then dropped.

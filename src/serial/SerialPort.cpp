@@ -15,13 +15,10 @@ CSerialPort::~CSerialPort() {
 
 bool CSerialPort::Open() {
     m_lastError.clear();
-    if (m_reader) {
-        if (!m_reader->HasEnded())
-            return Fail(m_deviceName + (IsOpen()
-                                            ? ": already open"
-                                            : ": the reader of the last open is still running"));
-        Close();
-    }
+    if (m_reader && m_reader->IsRunning())
+        return Fail(m_deviceName + ": already open");
+    // A reader that ended because the device went away: its notice has not come yet.
+    Close();
     if (!m_relay)
         m_relay = std::make_unique<CPortRelay>(*this);
     m_deviceName = ComDeviceName(GetCommPort());
@@ -85,7 +82,7 @@ int CSerialPort::Close() {
 }
 
 bool CSerialPort::IsOpen() const {
-    return m_reader && m_reader->IsRunning();
+    return m_reader != nullptr;
 }
 
 void CSerialPort::HandleNotice(uint64_t readerId, CPortReader::Notice notice) {

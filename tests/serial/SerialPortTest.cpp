@@ -195,6 +195,9 @@ TEST(SerialPortTest, DeviceGoneClosesThePortAndTellsTheOwner) {
     device->Send({0x55});
     ASSERT_TRUE(RunEventsUntil([&] { return port.Received().size() == 1; }));
     device->Pty().Close();
+    // The port's state changes only on the UI thread, together with the news.
+    usleep(20000);
+    EXPECT_TRUE(port.IsOpen());
     ASSERT_TRUE(RunEventsUntil([&] { return port.lost == 1; }));
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.Received(), std::vector<uint8_t>{0x55});
