@@ -1,5 +1,6 @@
 #include "serial/PortReader.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace brivox {
@@ -29,11 +30,6 @@ bool CPortReader::IsRunning() const {
     return m_running;
 }
 
-bool CPortReader::HasEnded() const {
-    std::lock_guard lock(m_mutex);
-    return m_ended || !m_thread.joinable();
-}
-
 void CPortReader::Run() {
     bool lost = false;
     while (IsRunning() && !lost) {
@@ -48,11 +44,11 @@ void CPortReader::Run() {
 // Reads until the driver's queue is empty; false when the device has gone.
 bool CPortReader::ReadAvailable() {
     for (;;) {
-        const int count = m_device->Read(m_buffer, kChunkSize);
+        const int count = m_device->Read(m_buffer, kReadSize);
         if (count <= 0)
             return count == 0;
         if (m_hooks.inThread)
-            m_hooks.inThread(m_buffer, count);
+            ForEachChunk(count, m_hooks.inThread);
         if (!HandOver(count))
             return true;
     }
@@ -64,7 +60,7 @@ bool CPortReader::HandOver(int count) {
     if (!m_running)
         return false;
     m_pending = count;
-    m_hooks.notify(Notice::Chunk);
+    m_hooks.notify(Notice::Chunks);
     m_changed.wait(lock, [this] { return m_pending == 0 || !m_running; });
     return m_running;
 }
@@ -78,7 +74,12 @@ void CPortReader::End(bool lost) {
     m_changed.notify_all();
 }
 
-void CPortReader::TakeChunk(const ChunkHook& deliver) {
+void CPortReader::ForEachChunk(int count, const ChunkHook& hook) {
+    for (int offset = 0; offset < count && IsRunning(); offset += kChunkSize)
+        hook(m_buffer + offset, std::min(kChunkSize, count - offset));
+}
+
+void CPortReader::TakeChunks(const ChunkHook& deliver) {
     int count;
     {
         std::lock_guard lock(m_mutex);
@@ -86,8 +87,8 @@ void CPortReader::TakeChunk(const ChunkHook& deliver) {
             return;
         count = m_pending;
     }
-    // The reader does not touch the buffer until the chunk is taken or it is stopped.
-    deliver(m_buffer, count);
+    // The reader does not touch the buffer until the read is taken or it is stopped.
+    ForEachChunk(count, deliver);
     std::lock_guard lock(m_mutex);
     m_pending = 0;
     m_changed.notify_all();

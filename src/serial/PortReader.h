@@ -14,22 +14,25 @@
 namespace brivox {
 
 // The reader thread of one open port. It sleeps in poll() on the device and its wake-up
-// descriptor, reads chunks of at most kChunkSize bytes and hands each one over synchronously:
-// it posts a notice and waits until the receiving thread has taken the chunk (TakeChunk) or the
-// reader is stopped. Stopping never waits on the receiving thread, so it cannot deadlock.
+// descriptor, reads what the driver holds (up to kReadSize bytes) and hands it over
+// synchronously as chunks of at most kChunkSize bytes: it posts one notice and waits until the
+// receiving thread has taken the chunks (TakeChunks) or the reader is stopped. One round trip
+// per read rather than per chunk keeps the rate up; stopping never waits on the receiving
+// thread, so it cannot deadlock.
 class CPortReader : public std::enable_shared_from_this<CPortReader> {
 public:
     static constexpr int kChunkSize = 128;
+    static constexpr int kReadSize = 4096; // the driver queue of a classic UART
     static constexpr int kStopTimedOut = 1;
 
     enum class Notice {
-        Chunk, // a chunk waits for TakeChunk
-        Lost,  // the device went away; the reader has ended
+        Chunks, // a read waits for TakeChunks
+        Lost,   // the device went away; the reader has ended
     };
 
     using ChunkHook = std::function<void(const uint8_t* bytes, int count)>;
     struct CHooks {
-        ChunkHook inThread;                 // on the reader, before the hand-over
+        ChunkHook inThread;                 // on the reader, each chunk before the hand-over
         std::function<void(Notice)> notify; // under the reader's lock: must only post, not wait
     };
 
@@ -42,11 +45,10 @@ public:
     std::string Start();
 
     bool IsRunning() const;
-    bool HasEnded() const;
 
-    // On the receiving thread: gives the waiting chunk, if any, to deliver, then lets the reader
-    // go on. deliver may stop the reader.
-    void TakeChunk(const ChunkHook& deliver);
+    // On the receiving thread: gives the waiting read, if any, to deliver chunk by chunk, then
+    // lets the reader go on. deliver may stop the reader; the rest of the read is then dropped.
+    void TakeChunks(const ChunkHook& deliver);
 
     // Ends the reader: wakes it and every writer of the device, waits at most limit for the
     // thread, and returns 0, or kStopTimedOut after leaving the thread to end on its own.
@@ -55,6 +57,8 @@ public:
 private:
     void Run();
     bool ReadAvailable();
+    // Calls hook for each chunk of the first count bytes of the buffer while running.
+    void ForEachChunk(int count, const ChunkHook& hook);
     bool HandOver(int count);
     void End(bool lost);
 
@@ -64,8 +68,8 @@ private:
     std::condition_variable m_changed;
     bool m_running = false;
     bool m_ended = false;
-    int m_pending = 0; // bytes of the chunk in m_buffer not yet taken
-    uint8_t m_buffer[kChunkSize] = {};
+    int m_pending = 0; // bytes in m_buffer not yet taken
+    uint8_t m_buffer[kReadSize] = {};
     std::thread m_thread;
 };
 

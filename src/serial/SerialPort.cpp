@@ -15,11 +15,10 @@ CSerialPort::~CSerialPort() {
 
 bool CSerialPort::Open() {
     m_lastError.clear();
-    if (m_reader) {
-        if (!m_reader->HasEnded())
-            return Fail(m_deviceName + ": the reader of the last open is still running");
-        Close();
-    }
+    if (m_reader && m_reader->IsRunning())
+        return Fail(m_deviceName + ": already open");
+    // A reader that ended because the device went away: its notice has not come yet.
+    Close();
     if (!m_relay)
         m_relay = std::make_unique<CPortRelay>(*this);
     m_deviceName = ComDeviceName(GetCommPort());
@@ -83,16 +82,16 @@ int CSerialPort::Close() {
 }
 
 bool CSerialPort::IsOpen() const {
-    return m_reader && m_reader->IsRunning();
+    return m_reader != nullptr;
 }
 
 void CSerialPort::HandleNotice(uint64_t readerId, CPortReader::Notice notice) {
     if (!m_reader || readerId != m_readerId)
         return;
-    if (notice == CPortReader::Notice::Chunk) {
+    if (notice == CPortReader::Notice::Chunks) {
         // OnReceive may close the port and drop m_reader.
         const std::shared_ptr<CPortReader> reader = m_reader;
-        reader->TakeChunk([this](const uint8_t* bytes, int count) { OnReceive(bytes, count); });
+        reader->TakeChunks([this](const uint8_t* bytes, int count) { OnReceive(bytes, count); });
         return;
     }
     Close();

@@ -35,6 +35,8 @@ public:
     // 0 when the reader ended in time or the port was not open.
     int Close();
     bool SetPortOpen(bool open) { return open ? Open() : Close() == 0; }
+    // From a successful Open until Close, or until the UI thread handles the news that the
+    // device went away (just before OnPortLost): the state changes only on the UI thread.
     bool IsOpen() const;
 
     // Act on the device at once; false when the port is closed or the driver has no such line.

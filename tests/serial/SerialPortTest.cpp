@@ -1,6 +1,6 @@
 #include "IoctlFault.h"
-#include "support/PortTestSupport.h"
 #include "serial/LineConfig.h"
+#include "support/PortTestSupport.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -82,6 +82,9 @@ TEST(SerialPortTest, OpenIsExclusiveCloseIsIdempotentAndReopenWorks) {
     EXPECT_EQ(first.Close(), 0);
     EXPECT_EQ(first.purged, 0);
     ASSERT_TRUE(first.Open());
+    EXPECT_FALSE(first.Open());
+    EXPECT_NE(first.GetLastError().find("already open"), std::string::npos);
+    EXPECT_TRUE(first.IsOpen());
     EXPECT_FALSE(second.Open());
     EXPECT_NE(second.GetLastError(), "");
     EXPECT_EQ(first.Close(), 0);
@@ -192,6 +195,9 @@ TEST(SerialPortTest, DeviceGoneClosesThePortAndTellsTheOwner) {
     device->Send({0x55});
     ASSERT_TRUE(RunEventsUntil([&] { return port.Received().size() == 1; }));
     device->Pty().Close();
+    // The port's state changes only on the UI thread, together with the news.
+    usleep(20000);
+    EXPECT_TRUE(port.IsOpen());
     ASSERT_TRUE(RunEventsUntil([&] { return port.lost == 1; }));
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.Received(), std::vector<uint8_t>{0x55});
