@@ -2,6 +2,7 @@
 // registers in this test's port map.
 #include "brivox-devsim/ModbusLink.h"
 #include "serial/PortMap.h"
+#include "support/DevsimProcess.h"
 #include "support/PortTestSupport.h"
 
 #include <algorithm>
@@ -12,81 +13,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace brivox {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using devsim::AsciiFrameOf;
 using devsim::RtuFrameOf;
+using test::CDevsimProcess;
 
 constexpr int kPort = 50;
-
-// brivox-devsim as a child process; its first output line is the terminal's path.
-class CDevsimProcess {
-public:
-    explicit CDevsimProcess(std::vector<std::string> args) {
-        args.insert(args.begin(), BRIVOX_DEVSIM);
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        int out[2];
-        EXPECT_EQ(pipe(out), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        EXPECT_EQ(posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        m_out = out[0];
-        m_path = ReadLine();
-    }
-    ~CDevsimProcess() {
-        Stop();
-        close(m_out);
-    }
-
-    const std::string& Path() const { return m_path; }
-
-    // Ends the process as a user's Ctrl+C would; its exit code.
-    int Stop() {
-        if (m_pid <= 0)
-            return m_status;
-        kill(m_pid, SIGINT);
-        int status = 0;
-        waitpid(m_pid, &status, 0);
-        m_pid = 0;
-        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return m_status;
-    }
-
-    // What the process printed after its first line, up to its end.
-    std::string Rest() {
-        std::string text;
-        char buffer[4096];
-        for (ssize_t got; (got = read(m_out, buffer, sizeof buffer)) > 0;)
-            text.append(buffer, static_cast<size_t>(got));
-        return text;
-    }
-
-private:
-    std::string ReadLine() {
-        std::string line;
-        pollfd fd{m_out, POLLIN, 0};
-        char c;
-        while (poll(&fd, 1, 10000) > 0 && read(m_out, &c, 1) == 1 && c != '\n')
-            line += c;
-        return line;
-    }
-
-    pid_t m_pid = 0;
-    int m_status = -1;
-    int m_out = -1;
-    std::string m_path;
-};
 
 // A port on COM50 that sends a request and collects the answer.
 class CExchangePort : public test::CRecordingPort {
