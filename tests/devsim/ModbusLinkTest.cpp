@@ -1,5 +1,7 @@
 #include "brivox-devsim/ModbusLink.h"
 
+#include "modbus/ModbusFrame.h"
+
 #include <gtest/gtest.h>
 
 namespace brivox::devsim {

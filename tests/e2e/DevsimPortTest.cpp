@@ -1,6 +1,7 @@
 // The serial port against brivox-devsim, run as its own process on a pseudo-terminal that it
 // registers in this test's port map.
 #include "brivox-devsim/ModbusLink.h"
+#include "modbus/ModbusFrame.h"
 #include "serial/PortMap.h"
 #include "support/DevsimProcess.h"
 #include "support/PortTestSupport.h"
@@ -17,8 +18,6 @@ namespace brivox {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using devsim::AsciiFrameOf;
-using devsim::RtuFrameOf;
 using test::CDevsimProcess;
 
 constexpr int kPort = 50;

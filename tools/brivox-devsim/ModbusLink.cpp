@@ -1,7 +1,7 @@
 #include "brivox-devsim/ModbusLink.h"
 
 #include "brivox-devsim/ReplyModel.h"
-#include "modbus/ModbusChecksum.h"
+#include "modbus/ModbusFrame.h"
 
 namespace brivox::devsim {
 
@@ -19,48 +19,7 @@ size_t RtuRequestLength(const std::vector<uint8_t>& bytes) {
     return 0;
 }
 
-bool RtuChecksumHolds(const std::vector<uint8_t>& frame) {
-    if (frame.size() < 4)
-        return false;
-    const CModbusCrc crc = ModbusCrc16(frame.data(), frame.size() - 2);
-    return crc.first == frame[frame.size() - 2] && crc.second == frame.back();
-}
-
 } // namespace
-
-std::vector<uint8_t> RtuFrameOf(const std::vector<uint8_t>& adu) {
-    std::vector<uint8_t> frame = adu;
-    const CModbusCrc crc = ModbusCrc16(adu.data(), adu.size());
-    frame.push_back(crc.first);
-    frame.push_back(crc.second);
-    return frame;
-}
-
-std::vector<uint8_t> AsciiFrameOf(const std::vector<uint8_t>& adu) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::vector<uint8_t> content = adu;
-    content.push_back(ModbusLrc(adu.data(), adu.size()));
-    std::vector<uint8_t> frame = {':'};
-    for (const uint8_t byte : content) {
-        frame.push_back(static_cast<uint8_t>(kDigits[byte >> 4]));
-        frame.push_back(static_cast<uint8_t>(kDigits[byte & 0x0F]));
-    }
-    frame.push_back('\r');
-    frame.push_back('\n');
-    return frame;
-}
-
-bool AduOfAsciiFrame(const std::vector<uint8_t>& frame, std::vector<uint8_t>& adu) {
-    if (frame.size() < 5 || frame.front() != ':' || frame[frame.size() - 2] != '\r' ||
-        frame.back() != '\n')
-        return false;
-    const std::string digits(frame.begin() + 1, frame.end() - 2);
-    if (digits.find_first_of(" \t") != std::string::npos || !ParseHexBytes(digits, adu).empty() ||
-        adu.size() < 3 || ModbusLrc(adu.data(), adu.size() - 1) != adu.back())
-        return false;
-    adu.pop_back();
-    return true;
-}
 
 std::vector<CExchange> CModbusLink::Receive(const uint8_t* bytes, size_t count) {
     std::vector<CExchange> exchanges;
@@ -109,9 +68,10 @@ std::vector<CExchange> CModbusLink::Quiet() {
 CExchange CModbusLink::RtuFrame(size_t length) {
     std::vector<uint8_t> frame(m_pending.begin(), m_pending.begin() + static_cast<long>(length));
     m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<long>(length));
-    if (!RtuChecksumHolds(frame))
+    std::vector<uint8_t> adu;
+    if (!AduOfRtuFrame(frame, adu))
         return {frame, {}};
-    return Answer(frame, {frame.begin(), frame.end() - 2});
+    return Answer(frame, adu);
 }
 
 CExchange CModbusLink::AsciiFrame() {

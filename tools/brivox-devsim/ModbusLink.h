@@ -43,9 +43,4 @@ private:
     std::vector<uint8_t> m_pending;
 };
 
-// "01 03 ..." as the ASCII frame ":0103...LRC\r\n", and back (false when not a valid frame).
-std::vector<uint8_t> AsciiFrameOf(const std::vector<uint8_t>& adu);
-bool AduOfAsciiFrame(const std::vector<uint8_t>& frame, std::vector<uint8_t>& adu);
-std::vector<uint8_t> RtuFrameOf(const std::vector<uint8_t>& adu);
-
 } // namespace brivox::devsim
