@@ -139,6 +139,7 @@ void CSessionForm::Connect() {
     for (const int id : {kParity, kDataBits, kStopBits})
         onCombo(id, &CSessionForm::OnLineOptionChanged);
     onCombo(kFunction, &CSessionForm::RefreshStates);
+    onCombo(kViewType, &CSessionForm::OnViewTypeChanged);
 
     auto onClick = [this](int id, auto handler) {
         connect(qobject_cast<QAbstractButton*>(Control(id)), &QAbstractButton::clicked, this,
@@ -301,6 +302,15 @@ void CSessionForm::OnLineOptionChanged() {
         return;
     RestoreAfterFailure(m_port.GetCommPort(), oldSettings, "Cannot Change Communication Option",
                         "Communication Option Cannot be Changed");
+}
+
+// The lists paint by the view type; developers also see which key each control is bound to.
+void CSessionForm::OnViewTypeChanged() {
+    m_binder.StoreControl(Combo(kViewType), true, false, "Error", true, false);
+    for (const int id : {kTxRxList, kRxList})
+        Control(id)->update();
+    if (TraceGateOpen())
+        m_binder.ShowKeys();
 }
 
 void CSessionForm::OnStoreAtOnce(int id) {

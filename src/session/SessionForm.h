@@ -57,6 +57,7 @@ private:
     void OnPortChanged();
     void OnBaudChanged();
     void OnLineOptionChanged();
+    void OnViewTypeChanged();
     void OnStoreAtOnce(int id);
     void WaitForJobs();
 

@@ -310,6 +310,19 @@ TEST_F(SessionFormTest, OnlyTheMainSessionSavesItsSettings) {
     EXPECT_EQ(saved.GetInt(opt::kModbusSlaveAddress, -1), 17);
 }
 
+TEST_F(SessionFormTest, TheViewTypeIsStoredAndDevelopersSeeTheKeys) {
+    const auto overlays = [this] {
+        return Form().findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size();
+    };
+    const auto before = overlays();
+    Choose(kViewType, 1);
+    EXPECT_EQ(Form().Binder().GetInt(opt::kViewTypeIndex, -1), 1);
+    EXPECT_EQ(overlays(), before) << "no overlay without the developer marker";
+    const test::CTraceCapture trace; // opens the trace gate
+    Choose(kViewType, 0);
+    EXPECT_EQ(overlays(), before + 1) << "the key overlay";
+}
+
 TEST_F(SessionFormTest, EscapeNeverClosesTheForm) {
     Form();
     m_host->show();
