@@ -118,8 +118,10 @@ void CMainFrame::FitToForm() {
         return;
     const QWidget* protocol = host->Form()->Control(idc::kProtocolGroup);
     TraceLine(std::to_string(protocol->mapToGlobal(QPoint(protocol->width(), 0)).x()));
-    if (!isMaximized())
-        FitWindowAroundForm(this, *host->Form(), kFrameBottomMargin);
+    if (isMaximized())
+        return;
+    FitWindowAroundForm(this, *host->Form(), kFrameBottomMargin);
+    setFixedSize(size()); // no resize border: the form does not stretch
 }
 
 // Closing the main frame ends the program, child sessions or not.
