@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QTimer>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -80,12 +79,16 @@ void BenchSubmitLatency() {
 
     const auto firstStart = Clock::now();
     auto firstStarted = std::make_shared<std::atomic<int64_t>>(0);
-    pool.Submit([firstStarted](brivox::COptionStore*) {
-        firstStarted->store(Clock::now().time_since_epoch().count());
-    }, nullptr, nullptr);
+    pool.Submit(
+        [firstStarted](brivox::COptionStore*) {
+            firstStarted->store(Clock::now().time_since_epoch().count());
+        },
+        nullptr, nullptr);
     WaitIdle(pool);
-    const double firstMs = std::chrono::duration<double, std::milli>(
-        Clock::time_point(Clock::duration(firstStarted->load())) - firstStart).count();
+    const double firstMs =
+        std::chrono::duration<double, std::milli>(
+            Clock::time_point(Clock::duration(firstStarted->load())) - firstStart)
+            .count();
 
     const int rounds = 2000;
     std::vector<double> micros;
@@ -97,21 +100,24 @@ void BenchSubmitLatency() {
     for (int i = 0; i < rounds; ++i) {
         started->store(0);
         const auto submitted = Clock::now();
-        pool.Submit([started](brivox::COptionStore*) {
-            started->store(Clock::now().time_since_epoch().count());
-        }, nullptr, &record);
+        pool.Submit(
+            [started](brivox::COptionStore*) {
+                started->store(Clock::now().time_since_epoch().count());
+            },
+            nullptr, &record);
         while (started->load() == 0)
             std::this_thread::yield();
         micros.push_back(std::chrono::duration<double, std::micro>(
-            Clock::time_point(Clock::duration(started->load())) - submitted).count());
+                             Clock::time_point(Clock::duration(started->load())) - submitted)
+                             .count());
         WaitIdle(pool);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     std::printf("submit to work start: %d jobs: median %.1f us, p90 %.1f us, p99 %.1f us, "
                 "max %.1f us (limit: median 1 ms); first submit with its batch of 30 threads "
                 "%.2f ms\n",
-                rounds, Percentile(micros, 0.5), Percentile(micros, 0.9),
-                Percentile(micros, 0.99), Percentile(micros, 1.0), firstMs);
+                rounds, Percentile(micros, 0.5), Percentile(micros, 0.9), Percentile(micros, 0.99),
+                Percentile(micros, 1.0), firstMs);
 }
 
 // Many short jobs submitted back to back, completions delivered by sweeps.

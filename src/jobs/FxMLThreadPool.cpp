@@ -5,7 +5,6 @@
 #include <QAbstractEventDispatcher>
 #include <QThread>
 #include <QTimerEvent>
-
 #include <algorithm>
 #include <chrono>
 #include <climits>

@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QPointer>
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>

@@ -2,10 +2,9 @@
 
 #include "platform/PostedMessage.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <chrono>
+#include <curl/curl.h>
 #include <mutex>
 #include <string_view>
 

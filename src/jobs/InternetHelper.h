@@ -32,9 +32,9 @@ public:
 // The program's one helper object.
 extern const CInternetHelper g_internetHelper;
 
-inline int ReadUrlText(const std::string& url, std::string& text,
-                       const std::atomic<int>* keepGoing, int timeLimitMs,
-                       QObject* progressTarget = nullptr, uint32_t progressMessage = 0) {
+inline int ReadUrlText(const std::string& url, std::string& text, const std::atomic<int>* keepGoing,
+                       int timeLimitMs, QObject* progressTarget = nullptr,
+                       uint32_t progressMessage = 0) {
     return g_internetHelper.ReadUrlText(url, text, keepGoing, timeLimitMs, progressTarget,
                                         progressMessage);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QEvent>
-
 #include <cstdint>
 
 class QObject;

@@ -266,12 +266,13 @@ TEST_F(ThreadPoolTest, TheTimersSweepAndDeliverThroughTheEventLoop) {
     ASSERT_EQ(pool.Start(30, 10, 1), 1);
     std::atomic<int> completed{0};
     std::thread::id completedOn;
-    ASSERT_NE(pool.Submit(nullptr,
-                          [&](COptionStore*) {
-                              completed = 1;
-                              completedOn = std::this_thread::get_id();
-                          },
-                          nullptr),
+    ASSERT_NE(pool.Submit(
+                  nullptr,
+                  [&](COptionStore*) {
+                      completed = 1;
+                      completedOn = std::this_thread::get_id();
+                  },
+                  nullptr),
               0u);
     QElapsedTimer timer;
     timer.start();
@@ -303,9 +304,9 @@ TEST(ThreadPoolWithoutEventLoopTest, StartFailsAndJobsRunWithoutCompletions) {
     // The counts were taken, so a job still finds workers; it runs but is never completed.
     std::atomic<int> ran{0};
     int completed = 0;
-    ASSERT_NE(pool.Submit([&](COptionStore*) { ran = 1; }, [&](COptionStore*) { ++completed; },
-                          nullptr),
-              0u);
+    ASSERT_NE(
+        pool.Submit([&](COptionStore*) { ran = 1; }, [&](COptionStore*) { ++completed; }, nullptr),
+        0u);
     ASSERT_TRUE(WaitUntil([&] { return ran.load() == 1 && pool.GetBusyCount() == 0; }));
     EXPECT_EQ(pool.GetPendingResultCount(), 0);
     pool.Sweep();

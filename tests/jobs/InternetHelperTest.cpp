@@ -23,8 +23,8 @@ protected:
     void SetUp() override {
         // The fetch honours the system's proxy settings; the local test server must be reached
         // directly whatever the machine has configured.
-        for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY",
-                                 "all_proxy", "ALL_PROXY"})
+        for (const char* name :
+             {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
             unsetenv(name);
     }
 
@@ -162,9 +162,9 @@ TEST_F(ReadUrlTextTest, AHostThatDoesNotExistLeavesTheTextUnchanged) {
 
 TEST_F(ReadUrlTextTest, OnlyHttpAndHttpsUrlsAreFetched) {
     const std::string port = std::to_string(m_server.Port());
-    for (const std::string& url : {"ftp://127.0.0.1:" + port + "/", std::string("file:///etc/hostname"),
-                                  "127.0.0.1:" + port + "/", std::string(""),
-                                  std::string("http//127.0.0.1/")}) {
+    for (const std::string& url :
+         {"ftp://127.0.0.1:" + port + "/", std::string("file:///etc/hostname"),
+          "127.0.0.1:" + port + "/", std::string(""), std::string("http//127.0.0.1/")}) {
         std::string text = "unchanged";
         EXPECT_EQ(Read(url, text), 0) << url;
         EXPECT_EQ(text, "unchanged") << url;

@@ -33,9 +33,9 @@ private:
 };
 
 // Polls the condition every millisecond; false when it is still false after the time.
-template <class Condition>
-bool WaitUntil(Condition condition, int milliseconds = 10000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+template <class Condition> bool WaitUntil(Condition condition, int milliseconds = 10000) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;

@@ -86,8 +86,10 @@ std::vector<std::string> CHttpTestServer::Requests() const {
 }
 
 std::string CHttpTestServer::Head(int code, const std::string& extraHeaders) {
-    const char* reason = code == 200 ? "OK" : code == 302 ? "Found" : code == 404 ? "Not Found"
-                                                                                 : "Status";
+    const char* reason = code == 200   ? "OK"
+                         : code == 302 ? "Found"
+                         : code == 404 ? "Not Found"
+                                       : "Status";
     return "HTTP/1.1 " + std::to_string(code) + " " + reason + "\r\nConnection: close\r\n" +
            extraHeaders + "\r\n";
 }

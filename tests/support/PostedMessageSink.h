@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QObject>
-
 #include <cstdint>
 #include <thread>
 #include <vector>
@@ -27,8 +26,8 @@ public:
         if (event->type() != CPostedMessageEvent::EventType())
             return QObject::event(event);
         const auto* posted = static_cast<CPostedMessageEvent*>(event);
-        m_messages.push_back({posted->Message(), posted->WParam(), posted->LParam(),
-                              std::this_thread::get_id()});
+        m_messages.push_back(
+            {posted->Message(), posted->WParam(), posted->LParam(), std::this_thread::get_id()});
         return true;
     }
 
