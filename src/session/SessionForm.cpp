@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTextEdit>
 #include <QThread>
@@ -58,8 +59,9 @@ void CSessionForm::Initialize() {
     m_binder.Attach(this);
     RegisterBindings();
     m_binder.LoadControls();
-    if (auto* path = qobject_cast<QWidget*>(Control(kFilePath)))
-        m_binder.LoadControl(path);
+    // The file path is no binding: the form keeps it itself.
+    qobject_cast<QPlainTextEdit*>(Control(kFilePath))
+        ->setPlainText(QString::fromStdString(m_binder.GetString(opt::kTransferFilePath)));
     OnModeChanged();
     RefreshOpenCaption();
     m_pool.Start(30, 10, 10);
@@ -319,6 +321,9 @@ void CSessionForm::OnStoreAtOnce(int id) {
 
 void CSessionForm::CollectControls() {
     m_binder.StoreControls(false, false, this, "Error", true);
+    m_binder.SetString(
+        opt::kTransferFilePath,
+        qobject_cast<QPlainTextEdit*>(Control(kFilePath))->toPlainText().toStdString());
 }
 
 void CSessionForm::WaitForJobs() {

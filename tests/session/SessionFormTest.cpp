@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QTextEdit>
 #include <gtest/gtest.h>
@@ -104,6 +105,8 @@ TEST_F(SessionFormTest, ControlsLoadFromTheGlobalStoreClamped) {
     GlobalOptions().SetInt(opt::kBaudIndex, 20);
     GlobalOptions().SetString(opt::kTransferFilePath, "/tmp/data.bin");
     EXPECT_EQ(Edit(kSlaveAddress)->text(), "254");
+    EXPECT_EQ(qobject_cast<QPlainTextEdit*>(Form().Control(kFilePath))->toPlainText(),
+              "/tmp/data.bin");
     EXPECT_EQ(Combo(kBaud)->currentIndex(), 12);
     EXPECT_EQ(Edit(kStartAddress)->text(), "7000");
     EXPECT_EQ(Edit(kRepeatCycle)->text(), "3000");
@@ -303,11 +306,13 @@ TEST_F(SessionFormTest, OnlyTheMainSessionSavesItsSettings) {
     EXPECT_TRUE(test::RunEventsUntil([] { return !CSessionHost::HasChildSessions(); }, 2000));
 
     Edit(kSlaveAddress)->setText("17");
+    qobject_cast<QPlainTextEdit*>(Form().Control(kFilePath))->setPlainText("/data/firmware.bin");
     m_host.reset();
     COptionStore saved;
     ASSERT_TRUE(saved.Load(SettingsFilePath(), false));
     EXPECT_EQ(saved.GetInt(opt::kBaudIndex, -1), 4);
     EXPECT_EQ(saved.GetInt(opt::kModbusSlaveAddress, -1), 17);
+    EXPECT_EQ(saved.GetString(opt::kTransferFilePath), "/data/firmware.bin");
 }
 
 TEST_F(SessionFormTest, TheViewTypeIsStoredAndDevelopersSeeTheKeys) {
