@@ -6,12 +6,13 @@ BRIVOX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # One line each on why: see the README's dependency list.
 BRIVOX_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev
+    qt6-base-dev libxcb1-dev
     libcurl4-openssl-dev
     googletest libgtest-dev
     clang libclang-rt-14-dev
     fonts-liberation2
     python3-pymodbus
+    xvfb openbox wmctrl xdotool x11-utils
 )
 
 brivox_missing_packages() {
