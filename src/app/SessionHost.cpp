@@ -40,7 +40,7 @@ CSessionHost::~CSessionHost() {
         return;
     }
     m_form->CollectControls();
-    m_form->Binder().Save(SettingsFilePath());
+    SettingsFileAt(SettingsFilePath()).Save(m_form->Binder());
     g_mainHost = nullptr;
 }
 

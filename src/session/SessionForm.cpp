@@ -6,6 +6,7 @@
 #include "platform/DialogBuilder.h"
 #include "platform/MessageBox.h"
 #include "serial/PortDiscovery.h"
+#include "session/LineSettingChoice.h"
 #include "session/SessionFormIds.h"
 #include "session/SessionFormTemplate.h"
 #include "trace/TraceClient.h"
@@ -61,7 +62,7 @@ void CSessionForm::Initialize() {
     m_binder.LoadControls();
     // The file path is no binding: the form keeps it itself.
     qobject_cast<QPlainTextEdit*>(Control(kFilePath))
-        ->setPlainText(QString::fromStdString(m_binder.GetString(opt::kTransferFilePath)));
+        ->setPlainText(m_filePath.Show(m_binder.GetString(opt::kTransferFilePath)));
     OnModeChanged();
     RefreshOpenCaption();
     m_pool.Start(30, 10, 10);
@@ -223,6 +224,11 @@ void CSessionForm::SelectPort(int portNumber) {
 void CSessionForm::OnOpenClose() {
     if (m_port.IsOpen()) {
         m_port.SetPortOpen(false);
+    } else if (const std::string blank = BlankLineSettingMessage(
+                   Combo(kBaud)->currentIndex(), Combo(kParity)->currentIndex(),
+                   Combo(kDataBits)->currentIndex(), Combo(kStopBits)->currentIndex());
+               !blank.empty()) {
+        ShowMessage(blank, "Error", kMbOk, window());
     } else {
         const int number = PortNumberFromCombo();
         TraceToWindow("trying to open port " + std::to_string(number), false);
@@ -323,7 +329,7 @@ void CSessionForm::CollectControls() {
     m_binder.StoreControls(false, false, this, "Error", true);
     m_binder.SetString(
         opt::kTransferFilePath,
-        qobject_cast<QPlainTextEdit*>(Control(kFilePath))->toPlainText().toStdString());
+        m_filePath.Collect(qobject_cast<QPlainTextEdit*>(Control(kFilePath))->toPlainText()));
 }
 
 void CSessionForm::WaitForJobs() {

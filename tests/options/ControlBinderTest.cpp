@@ -137,6 +137,17 @@ TEST_F(ControlBinderTest, StoringValidatesWithReadableMessages) {
     EXPECT_EQ(m_binder.GetInt("baud", -1), 4);
 }
 
+TEST_F(ControlBinderTest, TextTheUserDidNotEditKeepsItsBytes) {
+    const std::string latin1 = "\xE9t\xE9"; // not UTF-8
+    m_binder.SetString("start", latin1);
+    m_binder.LoadControls();
+    EXPECT_EQ(m_binder.StoreControls(false, false, nullptr, "Error", true), "");
+    EXPECT_EQ(m_binder.GetString("start"), latin1);
+    Edit(21)->setText(Edit(21)->text() + "x");
+    EXPECT_EQ(m_binder.StoreControls(false, false, nullptr, "Error", true), "");
+    EXPECT_EQ(m_binder.GetString("start"), Edit(21)->text().toStdString()) << "edited: as typed";
+}
+
 TEST_F(ControlBinderTest, ChecksWithoutRulesOrTemplates) {
     EXPECT_EQ(m_binder.CheckRange("start", 99999), "") << "no range rule";
     EXPECT_EQ(m_binder.CheckLength("slave", 0), "") << "no length rule";

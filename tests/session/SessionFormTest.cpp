@@ -213,6 +213,23 @@ TEST_F(SessionFormTest, OpenAndCloseAPortWithItsLines) {
     EXPECT_EQ(Button(kOpenClose)->text(), "Open");
 }
 
+TEST_F(SessionFormTest, OpenRefusesABlankLineSettingAndAnUneditedPathKeepsItsBytes) {
+    test::CRegisteredPty pty(2);
+    GlobalOptions().SetInt(opt::kStopBitsIndex, -1); // as a damaged settings file can leave it
+    GlobalOptions().SetString(opt::kTransferFilePath, "/tmp/caf\xE9.bin");
+    test::CMessageRecorder boxes;
+    ChoosePort(2);
+    Button(kOpenClose)->click();
+    EXPECT_FALSE(Form().IsPortOpen());
+    ASSERT_EQ(boxes.Requests().size(), 1u);
+    EXPECT_EQ(boxes.Requests()[0].text, "Choose the Stop Bits before opening the port.");
+    Choose(kStopBits, 1);
+    Button(kOpenClose)->click();
+    EXPECT_TRUE(Form().IsPortOpen());
+    Form().CollectControls();
+    EXPECT_EQ(Form().Binder().GetString(opt::kTransferFilePath), "/tmp/caf\xE9.bin");
+}
+
 TEST_F(SessionFormTest, ChangesWhileOpenReopenTheirPort) {
     test::CRegisteredPty first(3);
     test::CRegisteredPty second(4);
