@@ -62,6 +62,11 @@ std::string PortOpenMessage(const std::string& subject, PortError error, int sys
     return "Cannot open " + subject + ": " + PortErrorReason(error, systemError);
 }
 
+std::string PortOpenMessage(const std::string& subject, const CPortFailure& failure) {
+    const std::string message = PortOpenMessage(subject, failure.error, failure.systemError);
+    return failure.detail.empty() ? message : message + " (" + failure.detail + ")";
+}
+
 std::string ComPortName(int number) {
     return "COM" + std::to_string(number);
 }

@@ -17,6 +17,14 @@ enum class PortError {
     Other,
 };
 
+// Why an open failed: the kind, the system's error number behind it, and what else the user
+// needs to know, if anything.
+struct CPortFailure {
+    PortError error = PortError::None;
+    int systemError = 0;
+    std::string detail;
+};
+
 PortError PortErrorOf(int systemError);
 
 // The reason that follows "Cannot open COM5 (/dev/ttyUSB0): "; systemError words Other.
@@ -27,6 +35,8 @@ std::string PortSubject(const std::string& portName, const std::string& device);
 
 // "Cannot open COM5 (/dev/ttyUSB0): in use by another program".
 std::string PortOpenMessage(const std::string& subject, PortError error, int systemError = 0);
+// The same with the failure's detail, if any, in brackets after the reason.
+std::string PortOpenMessage(const std::string& subject, const CPortFailure& failure);
 
 // "COM5" for 5, whatever name the port opens under.
 std::string ComPortName(int number);

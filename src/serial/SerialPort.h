@@ -1,8 +1,8 @@
 #pragma once
 
+#include "serial/PortDevice.h"
 #include "serial/PortError.h"
 #include "serial/PortReader.h"
-#include "serial/SerialDevice.h"
 #include "serial/SerialSettings.h"
 #include "util/ByteBuffer.h"
 
@@ -57,7 +57,8 @@ public:
     // "COM%d" up to 9, "\\?\COM%d" from 10: the name formed at the last Open.
     const std::string& GetDeviceName() const { return m_deviceName; }
     // Why the last Open failed, or that the device went away: "Cannot open COM5 (/dev/ttyUSB0):
-    // in use by another program".
+    // in use by another program". After an Open that succeeded, what the device could not do as
+    // asked, if anything, with the kind None.
     const std::string& GetLastError() const { return m_lastError; }
     PortError GetLastErrorKind() const { return m_lastErrorKind; }
 
@@ -75,19 +76,19 @@ protected:
 private:
     friend class CPortRelay;
     void HandleNotice(uint64_t readerId, CPortReader::Notice notice);
-    bool Fail(PortError error, int systemError = 0);
+    bool Fail(const CPortFailure& failure);
     // "COM5 (/dev/ttyUSB0)", or the path of a port opened by path.
     std::string Subject() const;
-    PortError OpenDevice(std::shared_ptr<CSerialDevice>& device, int& systemError);
-    std::string StartReader(const std::shared_ptr<CSerialDevice>& device);
-    std::shared_ptr<CSerialDevice> Device() const;
+    CPortFailure OpenDevice(std::shared_ptr<CPortDevice>& device);
+    std::string StartReader(const std::shared_ptr<CPortDevice>& device);
+    std::shared_ptr<CPortDevice> Device() const;
     bool SetModemLine(int line, bool on);
 
     std::unique_ptr<CPortRelay> m_relay;
     std::shared_ptr<CPortReader> m_reader;
     uint64_t m_readerId = 0;
     mutable std::mutex m_deviceMutex; // writers reach the device from other threads
-    std::shared_ptr<CSerialDevice> m_device;
+    std::shared_ptr<CPortDevice> m_device;
     std::string m_deviceName;
     std::string m_givenPath;
     std::string m_openedPath; // the device node of the last Open
