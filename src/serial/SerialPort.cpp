@@ -1,5 +1,7 @@
 #include "serial/SerialPort.h"
 
+#include "serial/NetworkAddress.h"
+#include "serial/NetworkDevice.h"
 #include "serial/PortDiscovery.h"
 #include "serial/PortRelay.h"
 #include "serial/TtyDevice.h"
@@ -52,10 +54,16 @@ CPortFailure CSerialPort::OpenDevice(std::shared_ptr<CPortDevice>& device) {
     if (m_openedPath.empty())
         return {PortError::NoSuchPort, 0, ""};
     CPortFailure failure;
-    auto tty = std::make_shared<CTtyDevice>();
-    failure.systemError = tty->Open(m_openedPath);
-    failure.error = PortErrorOf(failure.systemError);
-    device = tty;
+    if (IsNetworkAddress(m_openedPath)) {
+        auto server = std::make_shared<CNetworkDevice>();
+        failure = server->Open(m_openedPath, LineConfigFor(*this));
+        device = server;
+    } else {
+        auto tty = std::make_shared<CTtyDevice>();
+        failure.systemError = tty->Open(m_openedPath);
+        failure.error = PortErrorOf(failure.systemError);
+        device = tty;
+    }
     if (failure.error != PortError::None)
         return failure;
     device->Flush();

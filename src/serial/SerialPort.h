@@ -31,9 +31,11 @@ public:
     ~CSerialPort() override;
 
     // False when the port cannot be opened or configured (GetLastError says why); a refused
-    // configuration also calls OnConfigFailed.
+    // configuration also calls OnConfigFailed. A port-map entry rfc2217://HOST:PORT or
+    // tcp://HOST:PORT opens a connection to that serial server, within a few seconds.
     bool Open();
-    // Opens this device node instead of the one the port number maps to (empty: the number's).
+    // Opens this device node or server address instead of the one the port number maps to
+    // (empty: the number's).
     void SetDevicePath(const std::string& path) { m_givenPath = path; }
     // 0 when the reader ended in time or the port was not open.
     int Close();
@@ -58,7 +60,7 @@ public:
     const std::string& GetDeviceName() const { return m_deviceName; }
     // Why the last Open failed, or that the device went away: "Cannot open COM5 (/dev/ttyUSB0):
     // in use by another program". After an Open that succeeded, what the device could not do as
-    // asked, if anything, with the kind None.
+    // asked, if anything (a serial server that takes no line settings), with the kind None.
     const std::string& GetLastError() const { return m_lastError; }
     PortError GetLastErrorKind() const { return m_lastErrorKind; }
 
@@ -91,7 +93,7 @@ private:
     std::shared_ptr<CPortDevice> m_device;
     std::string m_deviceName;
     std::string m_givenPath;
-    std::string m_openedPath; // the device node of the last Open
+    std::string m_openedPath; // the device node or server address of the last Open
     std::string m_lastError;
     PortError m_lastErrorKind = PortError::None;
 };
