@@ -37,6 +37,7 @@ CNetworkDevice::CNetworkDevice() = default;
 CNetworkDevice::~CNetworkDevice() = default;
 
 CPortFailure CNetworkDevice::Open(const std::string& text, const CLineConfig& line) {
+    m_address = text;
     CNetworkAddress address;
     if (!ParseNetworkAddress(text, address))
         return {PortError::BadAddress, 0, ""};
@@ -79,13 +80,32 @@ CPortFailure CNetworkDevice::Negotiate(const CLineConfig& line, Clock::time_poin
     return {};
 }
 
+CPortFailure CNetworkDevice::Resume(const CLineConfig& line) {
+    Rearm();
+    uint8_t data[sizeof m_raw];
+    for (;;) {
+        const Wait wait = WaitReadableUntil(Clock::now());
+        if (wait == Wait::Woken)
+            break; // nothing more waits
+        if (wait == Wait::Gone || Receive(data, sizeof data) < 0)
+            return {PortError::ConnectionClosed, 0, ""};
+    }
+    if (!TakesCommands())
+        return {};
+    return ApplyLine(line, Clock::now() + std::chrono::milliseconds(kServerAnswerLimitMs));
+}
+
 CPortFailure CNetworkDevice::ApplyLine(const CLineConfig& line, Clock::time_point deadline) {
     m_line = line;
+    m_note.clear();
     m_telnet->SendLine(line);
+    m_telnet->SendPurge();
     CLineConfig applied;
-    const PortError error = AwaitServer([&] { return m_telnet->LineConfirmed(applied); }, deadline);
+    const PortError error = AwaitServer(
+        [&] { return m_telnet->LineConfirmed(applied) && m_telnet->PurgeConfirmed(); }, deadline);
     if (error == PortError::ConnectionClosed)
         return {error, 0, PrintableText(m_serverText)};
+    m_purgedAtOpen = error == PortError::None;
     if (error == PortError::TimedOut)
         m_note = "the server did not confirm the line settings " + LineConfigText(line);
     else if (!(applied == line))
@@ -134,6 +154,8 @@ bool CNetworkDevice::SetModemLine(int line, bool on) {
 }
 
 bool CNetworkDevice::Flush() {
+    if (m_purgedAtOpen.exchange(false))
+        return true;
     return SendCommand([](CRfc2217Client& telnet) { telnet.SendPurge(); });
 }
 
@@ -154,6 +176,7 @@ bool CNetworkDevice::Write(const uint8_t* bytes, size_t count) {
 }
 
 int CNetworkDevice::Read(uint8_t* buffer, size_t capacity) {
+    m_purgedAtOpen = false;
     const int count = Receive(buffer, capacity);
     // The server's negotiation may want an answer.
     const auto deadline = Clock::now() + std::chrono::milliseconds(kWriteLimitMs);

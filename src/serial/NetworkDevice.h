@@ -4,6 +4,7 @@
 #include "serial/PortDevice.h"
 #include "serial/Rfc2217Client.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -20,15 +21,21 @@ public:
     CNetworkDevice();
     ~CNetworkDevice() override;
 
-    // Connects to the address and, for RFC 2217, negotiates and applies the line, waiting at
-    // most kServerAnswerLimitMs for the server. A server that refuses COM-PORT-OPTION is used as
-    // a stream of data, and Note says so.
+    // Connects to the address and, for RFC 2217, negotiates, purges the server's buffers and
+    // applies the line, waiting at most kServerAnswerLimitMs for the server. A server that
+    // refuses COM-PORT-OPTION is used as a stream of data, and Note says so.
     CPortFailure Open(const std::string& address, const CLineConfig& line);
+    // Takes the connection up again after its reader was stopped: drops what came meanwhile and
+    // applies the line, purging, as Open does. A failure leaves the device to be dropped.
+    CPortFailure Resume(const CLineConfig& line);
+    const std::string& Address() const { return m_address; }
 
     // Sends the line when it differs from the one in force; the server's answer is not waited
     // for once Open has returned.
     std::string Configure(const CLineConfig& line) override;
     bool SetModemLine(int line, bool on) override;
+    // PURGE-DATA, not waited for; the first Flush after Open, before any Read, is the purge
+    // Open has done already (waited for, so that it cannot drop data that comes later).
     bool Flush() override;
     bool Write(const uint8_t* bytes, size_t count) override;
     int Read(uint8_t* buffer, size_t capacity) override;
@@ -54,6 +61,7 @@ private:
     bool TakesCommands() const;
     void Break();
 
+    std::string m_address;
     std::unique_ptr<CRfc2217Client> m_telnet; // null for a plain byte stream
     mutable std::mutex m_mutex; // the telnet state and the early bytes: every thread reaches them
     std::mutex m_sendMutex;     // one sender at a time, so that the output keeps its order
@@ -63,6 +71,7 @@ private:
     uint8_t m_raw[4096] = {}; // what was taken from the connection, before telnet decoding
     CLineConfig m_line;       // the line asked for last
     std::string m_note;
+    std::atomic<bool> m_purgedAtOpen{false};
 };
 
 } // namespace brivox

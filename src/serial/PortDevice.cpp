@@ -84,6 +84,11 @@ CPortDevice::Wait CPortDevice::WaitReadableUntil(Clock::time_point deadline) {
     }
 }
 
+void CPortDevice::Rearm() {
+    uint64_t count = 0;
+    [[maybe_unused]] const ssize_t got = read(m_wakeFd, &count, sizeof count);
+}
+
 void CPortDevice::Wake() {
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t written = write(m_wakeFd, &one, sizeof one);

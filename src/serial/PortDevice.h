@@ -47,7 +47,7 @@ public:
 
     // Sleeps until bytes arrive, the device goes away or Wake is called.
     Wait WaitReadable();
-    // Ends the current and every later wait, for good.
+    // Ends the current and every later wait, until Rearm.
     void Wake();
 
     int Descriptor() const { return m_fd; }
@@ -57,6 +57,8 @@ protected:
 
     // 0, or the system's error number when no wake-up descriptor can be made.
     int Adopt(int fd);
+    // Lets waits sleep again after Wake, for a device taken up again by a new reader.
+    void Rearm();
     // One write attempt on the descriptor; as write(2).
     virtual ssize_t WriteSome(const uint8_t* bytes, size_t count);
     // Writes every byte before the deadline; false on an error, at the deadline or once woken.

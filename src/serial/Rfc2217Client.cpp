@@ -17,7 +17,13 @@ constexpr uint8_t kSetControl = 5;
 constexpr uint8_t kPurgeData = 12;
 constexpr uint8_t kServerAnswer = 100;
 constexpr uint8_t kPurgeBoth = 3;
-constexpr unsigned kAllLineCommands = 0x0F;
+
+constexpr unsigned Bit(uint8_t command) {
+    return 1u << command;
+}
+
+constexpr unsigned kLineCommands =
+    Bit(kSetBaudRate) | Bit(kSetDataSize) | Bit(kSetParity) | Bit(kSetStopSize);
 
 // RFC 2217's parity codes: 1 none, 2 odd, 3 even.
 uint8_t ParityCode(char parity) {
@@ -73,7 +79,7 @@ void CRfc2217Client::SendData(const uint8_t* bytes, size_t count) {
 }
 
 void CRfc2217Client::SendLine(const CLineConfig& line) {
-    m_confirmed = 0;
+    m_answered &= ~kLineCommands;
     SendComPort({kSetBaudRate, static_cast<uint8_t>(line.baud >> 24),
                  static_cast<uint8_t>(line.baud >> 16), static_cast<uint8_t>(line.baud >> 8),
                  static_cast<uint8_t>(line.baud)});
@@ -87,6 +93,7 @@ void CRfc2217Client::SendControl(uint8_t value) {
 }
 
 void CRfc2217Client::SendPurge() {
+    m_answered &= ~Bit(kPurgeData);
     SendComPort({kPurgeData, kPurgeBoth});
 }
 
@@ -116,7 +123,11 @@ CRfc2217Client::ComPort CRfc2217Client::ComPortState() const {
 
 bool CRfc2217Client::LineConfirmed(CLineConfig& applied) const {
     applied = m_applied;
-    return m_confirmed == kAllLineCommands;
+    return (m_answered & kLineCommands) == kLineCommands;
+}
+
+bool CRfc2217Client::PurgeConfirmed() const {
+    return (m_answered & Bit(kPurgeData)) != 0;
 }
 
 void CRfc2217Client::OnEvent(telnet_t*, telnet_event_t* event, void* self) {
@@ -148,8 +159,8 @@ void CRfc2217Client::OnData(const char* bytes, size_t count) {
     m_dataLength += taken;
 }
 
-// The server's answers to the line commands; anything else (notifications of the modem and
-// line state, signatures, flow control) and anything cut short is ignored.
+// The server's answers to the line commands and to a purge; anything else (notifications of
+// the modem and line state, signatures, flow control) and anything cut short is ignored.
 void CRfc2217Client::OnComPort(const uint8_t* bytes, size_t count) {
     if (count < 2)
         return;
@@ -171,10 +182,12 @@ void CRfc2217Client::OnComPort(const uint8_t* bytes, size_t count) {
     case kServerAnswer + kSetStopSize:
         m_applied.stopBits = value;
         break;
+    case kServerAnswer + kPurgeData:
+        break;
     default:
         return;
     }
-    m_confirmed |= 1u << (bytes[0] - kServerAnswer - kSetBaudRate);
+    m_answered |= Bit(static_cast<uint8_t>(bytes[0] - kServerAnswer));
 }
 
 } // namespace brivox

@@ -43,7 +43,7 @@ public:
     // SET-BAUDRATE, SET-DATASIZE, SET-PARITY and SET-STOPSIZE; forgets earlier confirmations.
     void SendLine(const CLineConfig& line);
     void SendControl(uint8_t value);
-    // PURGE-DATA of both of the server's buffers.
+    // PURGE-DATA of both of the server's buffers; forgets an earlier confirmation.
     void SendPurge();
     // What is to be sent, from the last call on.
     std::string TakeOutput();
@@ -54,6 +54,8 @@ public:
     // True once the server has answered all four line commands since the last SendLine;
     // applied then holds what it reported.
     bool LineConfirmed(CLineConfig& applied) const;
+    // True once the server has answered the last SendPurge.
+    bool PurgeConfirmed() const;
     // libtelnet met an error it cannot recover from; the stream can no longer be read.
     bool Broken() const { return m_broken; }
 
@@ -70,7 +72,7 @@ private:
     uint8_t* m_data = nullptr; // where data goes during Receive
     size_t m_dataLength = 0;
     size_t m_dataCapacity = 0;
-    unsigned m_confirmed = 0; // one bit per line command answered
+    unsigned m_answered = 0; // one bit per command answered, by its number
     CLineConfig m_applied;
     bool m_broken = false;
 };

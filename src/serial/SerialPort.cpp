@@ -6,6 +6,7 @@
 #include "serial/PortRelay.h"
 #include "serial/TtyDevice.h"
 
+#include <QMetaObject>
 #include <cerrno>
 #include <sys/ioctl.h>
 
@@ -54,9 +55,16 @@ CPortFailure CSerialPort::OpenDevice(std::shared_ptr<CPortDevice>& device) {
     if (m_openedPath.empty())
         return {PortError::NoSuchPort, 0, ""};
     CPortFailure failure;
+    const std::shared_ptr<CNetworkDevice> parked = std::move(m_parked);
     if (IsNetworkAddress(m_openedPath)) {
+        const CLineConfig line = LineConfigFor(*this);
+        if (parked && parked->Address() == m_openedPath &&
+            parked->Resume(line).error == PortError::None) {
+            device = parked;
+            return failure;
+        }
         auto server = std::make_shared<CNetworkDevice>();
-        failure = server->Open(m_openedPath, LineConfigFor(*this));
+        failure = server->Open(m_openedPath, line);
         device = server;
     } else {
         auto tty = std::make_shared<CTtyDevice>();
@@ -102,9 +110,21 @@ int CSerialPort::Close() {
     const int result = m_reader->Stop(std::chrono::milliseconds(kCloseWaitMs));
     m_reader.reset();
     Purge();
-    std::lock_guard lock(m_deviceMutex);
-    m_device.reset();
+    std::shared_ptr<CPortDevice> device;
+    {
+        std::lock_guard lock(m_deviceMutex);
+        device = std::move(m_device);
+    }
+    if (wasRunning && result == 0)
+        Park(device);
     return wasRunning ? result : 0;
+}
+
+void CSerialPort::Park(const std::shared_ptr<CPortDevice>& device) {
+    m_parked = std::dynamic_pointer_cast<CNetworkDevice>(device);
+    if (m_parked)
+        QMetaObject::invokeMethod(
+            m_relay.get(), [this] { m_parked.reset(); }, Qt::QueuedConnection);
 }
 
 bool CSerialPort::IsOpen() const {

@@ -13,6 +13,7 @@
 
 namespace brivox {
 
+class CNetworkDevice;
 class CPortRelay;
 
 inline constexpr char kCantConfigMessage[] = "Can't Config";
@@ -37,7 +38,10 @@ public:
     // Opens this device node or server address instead of the one the port number maps to
     // (empty: the number's).
     void SetDevicePath(const std::string& path) { m_givenPath = path; }
-    // 0 when the reader ended in time or the port was not open.
+    // 0 when the reader ended in time or the port was not open. A connection to a serial server
+    // outlives it until the opening thread's event loop runs again: a change of settings while
+    // open (Close, the new settings, Open, as the session form makes it) then goes to the
+    // server over the same connection, which a server such as ser2net could not yet take anew.
     int Close();
     bool SetPortOpen(bool open) { return open ? Open() : Close() == 0; }
     // From a successful Open until Close, or until the UI thread handles the news that the
@@ -84,6 +88,7 @@ private:
     CPortFailure OpenDevice(std::shared_ptr<CPortDevice>& device);
     std::string StartReader(const std::shared_ptr<CPortDevice>& device);
     std::shared_ptr<CPortDevice> Device() const;
+    void Park(const std::shared_ptr<CPortDevice>& device);
     bool SetModemLine(int line, bool on);
 
     std::unique_ptr<CPortRelay> m_relay;
@@ -91,6 +96,7 @@ private:
     uint64_t m_readerId = 0;
     mutable std::mutex m_deviceMutex; // writers reach the device from other threads
     std::shared_ptr<CPortDevice> m_device;
+    std::shared_ptr<CNetworkDevice> m_parked; // a server's connection kept across a Close
     std::string m_deviceName;
     std::string m_givenPath;
     std::string m_openedPath; // the device node or server address of the last Open
