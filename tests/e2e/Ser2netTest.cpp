@@ -109,6 +109,7 @@ TEST(Ser2netTest, TheWindowListsTheServerAndChangesTheLineWhileOpen) {
     CRegisteredPty device(64);
     CSer2netProcess server(device.Pty().SlavePath());
     MapPort(65, server.Url());
+    test::CMessageRecorder boxes; // a failed change would show a message
     CSessionHost host(false, nullptr);
     CSessionForm& form = *host.Form();
     auto combo = [&](int id) { return qobject_cast<QComboBox*>(form.Control(id)); };
@@ -123,16 +124,29 @@ TEST(Ser2netTest, TheWindowListsTheServerAndChangesTheLineWhileOpen) {
     qobject_cast<QAbstractButton*>(form.Control(idc::kOpenClose))->click();
     ASSERT_TRUE(form.IsPortOpen()) << form.Port().GetLastError();
 
-    // A change while open reopens the connection, which sets the line before Open returns. (A
-    // pseudo-terminal keeps 8 data bits and no parity whatever it is told.)
-    choose(idc::kBaud, 4);
-    choose(idc::kStopBits, 1);
-    CLineConfig line;
-    ASSERT_EQ(ReadAppliedLine(device.Pty().Slave(), line), "");
-    EXPECT_EQ(LineConfigText(line), "9600,N,8,2");
+    // Each change while open closes and opens the port again; the connection stays, and the
+    // server has set the line before Open returns. (A pseudo-terminal keeps 8 data bits and no
+    // parity whatever it is told.)
+    const struct {
+        int control;
+        int index;
+        const char* line;
+    } changes[] = {
+        {idc::kBaud, 4, "9600,N,8,1"},
+        {idc::kStopBits, 1, "9600,N,8,2"},
+        {idc::kBaud, 12, "256000,N,8,2"},
+        {idc::kStopBits, 0, "256000,N,8,1"},
+    };
+    for (const auto& change : changes) {
+        choose(change.control, change.index);
+        ASSERT_TRUE(boxes.Requests().empty()) << boxes.Requests()[0].text;
+        ASSERT_TRUE(form.IsPortOpen());
+        CLineConfig line;
+        ASSERT_EQ(ReadAppliedLine(device.Pty().Slave(), line), "");
+        EXPECT_EQ(LineConfigText(line), change.line);
+    }
 
     // A server that goes away is an adapter pulled: the port shows closed, without a message.
-    test::CMessageRecorder boxes;
     server.Kill();
     auto* open = qobject_cast<QAbstractButton*>(form.Control(idc::kOpenClose));
     EXPECT_TRUE(test::RunEventsUntil([&] { return open->text() == "Open"; }, 5000));
