@@ -1,13 +1,24 @@
 #include "serial/TelnetFilter.h"
 
 #include <cstddef>
+#include <cstring>
 #include <libtelnet.h>
 
 namespace brivox {
 
 void CTelnetFilter::Pass(const uint8_t* bytes, size_t count, std::string& out) {
-    for (size_t i = 0; i < count; ++i)
-        Step(bytes[i], out);
+    const uint8_t* end = bytes + count;
+    while (bytes < end) {
+        if (m_state != State::Data) {
+            Step(*bytes++, out);
+            continue;
+        }
+        // Data runs up to the next IAC pass whole.
+        const auto* iac = static_cast<const uint8_t*>(std::memchr(bytes, TELNET_IAC, end - bytes));
+        const uint8_t* stop = iac == nullptr ? end : iac;
+        out.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(stop - bytes));
+        bytes = stop;
+    }
 }
 
 void CTelnetFilter::Step(uint8_t byte, std::string& out) {
