@@ -5,6 +5,7 @@
 #include "options/OptionKeys.h"
 #include "platform/DialogBuilder.h"
 #include "platform/MessageBox.h"
+#include "platform/RichEdit.h"
 #include "serial/PortDiscovery.h"
 #include "session/LineSettingChoice.h"
 #include "session/SessionFormIds.h"
@@ -106,16 +107,11 @@ void CSessionForm::RegisterBindings() {
 void CSessionForm::PlaceInputBox() {
     QWidget* label = Control(kFunctionLabel);
     QWidget* send = Control(kSend);
-    auto* input = qobject_cast<QTextEdit*>(Control(kInput));
+    auto* input = qobject_cast<CRichEdit*>(Control(kInput));
     const int top = label->y() - 7;
     input->setGeometry(label->x(), top, send->geometry().right() + 1 - label->x(),
                        send->y() - top - 5);
-    connect(input, &QTextEdit::textChanged, input, [input] {
-        if (input->toPlainText().size() > kInputLimit) {
-            input->setPlainText(input->toPlainText().left(kInputLimit));
-            input->moveCursor(QTextCursor::End);
-        }
-    });
+    input->SetTextLimit(kInputLimit);
 }
 
 void CSessionForm::PrepareLists() {
@@ -237,6 +233,10 @@ void CSessionForm::OnOpenClose() {
         if (m_port.SetPortOpen(true)) {
             m_port.SetDTR(IsChecked(kDtr));
             m_port.SetRTS(IsChecked(kRts));
+        } else if (m_port.GetLastErrorKind() == PortError::PermissionDenied) {
+            // Busy or missing ports stay silent; a port the user may not open needs a word on
+            // what to do, or the button just seems broken.
+            ShowMessage(m_port.GetLastError(), "Error", kMbOk, window());
         }
     }
     RefreshStates();
