@@ -11,7 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTextEdit>
 #include <cmath>
 
@@ -57,8 +57,9 @@ QWidget* MakeButton(const CControlTemplate& control, QWidget* parent) {
     return new QCheckBox(Text(control), parent);
 }
 
+// A report-style list; its owner gives it a model.
 QWidget* MakeList(QWidget* parent) {
-    auto* list = new QTableWidget(parent);
+    auto* list = new QTableView(parent);
     list->horizontalHeader()->hide();
     list->verticalHeader()->hide();
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
