@@ -107,15 +107,14 @@ void CByteCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     const CByteRow* row = m_model.RowAt(index.row());
     if (row == nullptr)
         return;
+    // Every cell sets the pen and font it draws with, so the painter needs no saving.
     const bool txRow = m_model.IsTxRow(index.row());
-    painter->save();
     if (index.column() == CByteListModel::kLabelColumn)
         PaintLabel(*painter, option.rect, *row, txRow);
     else if (index.column() == CByteListModel::kAsciiColumn)
         PaintAscii(*painter, option.rect, *row);
     else
         PaintByte(*painter, option.rect, *row, index.column(), index.row(), txRow);
-    painter->restore();
 }
 
 QSize CByteCellDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {

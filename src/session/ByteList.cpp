@@ -18,6 +18,8 @@ CByteList::CByteList(QTableView* view, bool rxOnly)
     m_view->setModel(&m_model);
     m_view->setItemDelegate(&m_delegate);
     m_view->setShowGrid(true);
+    // Opaque, so that the scroll bar moving as rows come does not repaint what lies beneath.
+    m_view->setAutoFillBackground(true);
     m_view->setWordWrap(false);
     m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);

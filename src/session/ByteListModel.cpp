@@ -21,7 +21,7 @@ int DropRows(int rowLimit) {
 
 CByteListModel::CByteListModel(bool rxOnly, int64_t byteLimit, QObject* parent)
     : QAbstractTableModel(parent), m_rxOnly(rxOnly), m_rowLimit(RowLimit(byteLimit)),
-      m_dropRows(DropRows(m_rowLimit)), m_dirtyFrom(kNoRow) {
+      m_dropRows(DropRows(m_rowLimit)), m_dirtyFrom(kNoRow), m_targetRow(kNoRow) {
     m_flushTimer.setSingleShot(true);
     connect(&m_flushTimer, &QTimer::timeout, this, &CByteListModel::Flush);
 }
@@ -46,15 +46,25 @@ void CByteListModel::AddBytes(const uint8_t* values, int count, ByteKind kind) {
 void CByteListModel::Place(uint8_t value, ByteKind kind) {
     const int rowOfCount = m_paired ? m_count / kBytesPerRow * 2 : m_count / kBytesPerRow;
     const int target = rowOfCount + (!m_rxOnly && kind != ByteKind::Sent ? 1 : 0);
-    EnsureRows(std::max(target, m_paired ? rowOfCount + 1 : rowOfCount));
+    if (target != m_targetRow)
+        TargetRow(target, m_paired ? rowOfCount + 1 : rowOfCount);
     const int cell = m_count % kBytesPerRow;
-    m_store.RowAt(target)->Set(cell, value, kind);
+    m_targetCells->Set(cell, value, kind);
     m_rowStarted |= cell == 0;
+    ++m_count;
+}
+
+// Looked up once per row, not once per byte.
+void CByteListModel::TargetRow(int target, int lastRowOfCount) {
+    EnsureRows(std::max(target, lastRowOfCount));
+    if (m_store.RowCount() > m_rowLimit) {
+        DropFrontRows(m_dropRows);
+        target -= m_dropRows;
+    }
+    m_targetRow = target;
+    m_targetCells = m_store.RowAt(target);
     if (m_dirtyFrom == kNoRow || target < m_dirtyFrom)
         m_dirtyFrom = target;
-    ++m_count;
-    if (m_store.RowCount() > m_rowLimit)
-        DropFrontRows(m_dropRows);
 }
 
 void CByteListModel::EnsureRows(int lastRow) {
@@ -68,6 +78,7 @@ void CByteListModel::DropFrontRows(int rows) {
     m_store.DropFrontRows(rows);
     m_count = std::max(0, m_count - rows * kBytesPerRow / (m_paired ? 2 : 1));
     m_pendingDrop += rows;
+    m_targetRow = kNoRow;
     if (m_dirtyFrom != kNoRow)
         m_dirtyFrom = std::max(0, m_dirtyFrom - rows);
 }
@@ -86,6 +97,7 @@ void CByteListModel::Clear() {
     m_published = 0;
     m_pendingDrop = 0;
     m_dirtyFrom = kNoRow;
+    m_targetRow = kNoRow;
     m_rowStarted = false;
     m_flushTimer.stop();
     endResetModel();
@@ -116,6 +128,7 @@ void CByteListModel::Flush() {
     if (m_dirtyFrom != kNoRow && m_dirtyFrom < known)
         emit dataChanged(index(m_dirtyFrom, 1), index(known - 1, kBytesPerRow));
     m_dirtyFrom = kNoRow;
+    m_targetRow = kNoRow; // the next byte marks its row changed again
     if (m_store.RowCount() > known) {
         beginInsertRows(QModelIndex(), known, m_store.RowCount() - 1);
         m_published = m_store.RowCount();

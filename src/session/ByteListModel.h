@@ -69,6 +69,7 @@ signals:
 
 private:
     void Place(uint8_t value, ByteKind kind);
+    void TargetRow(int target, int lastRowOfCount);
     void EnsureRows(int lastRow);
     void DropFrontRows(int rows);
     void ScheduleFlush();
@@ -86,6 +87,9 @@ private:
     int m_pendingDrop = 0;
     int m_dirtyFrom = -1;
     bool m_rowStarted = false;
+    // The row the last byte went to.
+    int m_targetRow = -1;
+    CByteRow* m_targetCells = nullptr;
     QTimer m_flushTimer;
     QElapsedTimer m_sinceFlush;
 };
