@@ -525,8 +525,14 @@ void CSessionForm::PostSentByte(uint8_t byte) {
 }
 
 // Shown as closed at once; no message, so a pulled adapter does not bring a storm of boxes.
+// Test Send and "Repeat" let go too: checked, they would keep the port locked and could no
+// longer be unchecked.
 void CSessionForm::PortLost() {
     StopRuns();
+    for (const int id : {kTestSend, kRepeat})
+        qobject_cast<QAbstractButton*>(Control(id))->setChecked(false);
+    m_sender->SetTestSend(false);
+    m_sender->StopRepeat();
     RefreshStates();
     RefreshOpenCaption();
 }

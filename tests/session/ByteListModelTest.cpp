@@ -1,5 +1,6 @@
 #include "session/ByteListModel.h"
 
+#include "session/ByteCellDelegate.h"
 #include "support/PortTestSupport.h"
 #include "support/QtApp.h"
 
@@ -128,6 +129,17 @@ TEST(ByteListModelTest, TypingKeepsEightRows) {
     EXPECT_EQ(model.rowCount(), 8);
     EXPECT_EQ(Text(model, 0, 1), "16") << "the first row went";
     EXPECT_EQ(Text(model, 7, 2), "129");
+}
+
+TEST(ByteListModelTest, TheAsciiColumnShowsOnlyValuesFrom33To127) {
+    CByteRow row;
+    const uint8_t values[] = {0, 10, 32, 33, 65, 127, 128, 200, 255};
+    for (int i = 0; i < 9; ++i)
+        row.Set(i, values[i], K::Received);
+    QString text;
+    for (int cell = 0; cell < CByteRow::kCells; ++cell)
+        text += CByteCellDelegate::AsciiCharacter(row, cell);
+    EXPECT_EQ(text, QString("   !A") + QChar(127) + QString(10, ' '));
 }
 
 } // namespace

@@ -169,6 +169,10 @@ TEST_F(SessionSendingTest, TestSendInDetailModeWritesWholeBlocksUnpaired) {
     EXPECT_EQ(TxRx().StoredRowCount(), 64);
     EXPECT_EQ(Cell(TxRx(), 63, 0), "TX");
     Photograph("test-send-running");
+
+    m_pty.Pty().Close(); // a pulled device lets go of Test Send, so the port can open again
+    EXPECT_TRUE(test::RunEventsUntil([&] { return !Button(kTestSend)->isChecked(); }, 5000));
+    EXPECT_TRUE(Enabled(kOpenClose));
 }
 
 TEST_F(SessionSendingTest, KeyStrokeTypingSendsEachKeyAndKeepsEightRows) {
