@@ -6,12 +6,22 @@ BRIVOX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # One line each on why: see the README's dependency list.
 BRIVOX_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev
+    qt6-base-dev libxcb1-dev
     libcurl4-openssl-dev
     googletest libgtest-dev
     clang libclang-rt-14-dev
     fonts-liberation2
-    python3-pymodbus
+    python3-pymodbus python3-serial python3-serial-asyncio
+    xvfb openbox wmctrl xdotool x11-utils
+)
+
+# What the tests run or import, each with the Debian package that brings it.
+BRIVOX_TEST_PROGRAMS=(
+    cmake:cmake ninja:ninja-build g++:g++ ctest:cmake clang++:clang python3:python3
+    Xvfb:xvfb openbox:openbox wmctrl:wmctrl xdotool:xdotool xprop:x11-utils xwininfo:x11-utils
+)
+BRIVOX_TEST_PYTHON_MODULES=(
+    pymodbus:python3-pymodbus serial:python3-serial serial_asyncio:python3-serial-asyncio
 )
 
 brivox_missing_packages() {
@@ -33,6 +43,23 @@ brivox_install() {
     "${sudo[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
         "${missing[@]}"
+}
+
+# Says which program or Python module the tests need is missing, and which package brings it;
+# false when any is.
+brivox_check_test_tools() {
+    local entry missing=0
+    for entry in "${BRIVOX_TEST_PROGRAMS[@]}"; do
+        command -v "${entry%%:*}" >/dev/null && continue
+        echo "missing program ${entry%%:*} (Debian package ${entry#*:})" >&2
+        missing=1
+    done
+    for entry in "${BRIVOX_TEST_PYTHON_MODULES[@]}"; do
+        /usr/bin/python3 -c "import ${entry%%:*}" 2>/dev/null && continue
+        echo "missing Python module ${entry%%:*} (Debian package ${entry#*:})" >&2
+        missing=1
+    done
+    return $missing
 }
 
 # brivox_build DIR [CMAKE ARGS...] [-- BUILD ARGS...]: configures DIR once, then builds it.

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 #include <QTimerEvent>
 
 namespace brivox {
@@ -18,6 +19,10 @@ namespace brivox {
 namespace {
 
 constexpr int kFrameBottomMargin = 7;
+
+// A window manager may report a maximised geometry before the maximised state, or the other way
+// round: a placement counts once it has held this long.
+constexpr int kRecordSettleMs = 200;
 
 CScreenSize PrimaryScreenSize() {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -29,10 +34,15 @@ CScreenSize PrimaryScreenSize() {
 
 CMainFrame::CMainFrame(const std::string& windowStatePath)
     : m_windowStatePath(windowStatePath), m_view(new CBrivoxView(this)), m_document(*m_view) {
-    CFrameCreateRecord placement;
-    LoadWindowState(m_windowStatePath, placement, m_maximizedAtStart, 0, 0, PrimaryScreenSize());
-    move(placement.x, placement.y);
-    resize(placement.cx, placement.cy);
+    LoadWindowState(m_windowStatePath, m_placement, m_maximizedAtStart, 0, 0, PrimaryScreenSize());
+    // Starting maximised, the first events recorded are maximised ones: the normal placement
+    // must come from here or the next start would have none.
+    m_windowState = InitialWindowState(m_placement, m_maximizedAtStart);
+    m_recordTimer.setSingleShot(true);
+    m_recordTimer.setInterval(kRecordSettleMs);
+    connect(&m_recordTimer, &QTimer::timeout, this, [this] { RecordState(); });
+    move(m_placement.x, m_placement.y);
+    resize(m_placement.cx, m_placement.cy);
     setWindowTitle(QString::fromStdString("Brivox v" + VersionText(VersionNumber())));
     setCentralWidget(m_view);
     CreateMenus();
@@ -40,6 +50,8 @@ CMainFrame::CMainFrame(const std::string& windowStatePath)
 }
 
 CMainFrame::~CMainFrame() {
+    if (m_recordTimer.isActive())
+        RecordState();
     delete m_view; // the main session saves the settings first
     m_view = nullptr;
     WriteWindowState(m_windowStatePath, m_windowState);
@@ -77,10 +89,11 @@ void CMainFrame::ActivateFrame() {
         showMaximized();
     else
         show();
+    m_sizeGuard.Start();
 }
 
 void CMainFrame::RecordState() {
-    const QRect rect = frameGeometry();
+    const QRect rect = geometry().marginsAdded(FrameMargins(this));
     RecordWindowState({true, isMinimized(), isMaximized(), rect.left(), rect.top(),
                        rect.right() + 1, rect.bottom() + 1},
                       m_windowState);
@@ -88,20 +101,40 @@ void CMainFrame::RecordState() {
 
 void CMainFrame::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
-    RecordState();
+    m_recordTimer.start();
     if (const CSessionHost* host = m_view != nullptr ? m_view->MainHost() : nullptr)
         CSessionHost::ResetCascadeOrigin(host->mapToGlobal(QPoint(0, 0)));
 }
 
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    RecordState();
+    m_recordTimer.start();
+    m_sizeGuard.OnResized();
 }
 
 void CMainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange)
-        RecordState();
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    m_recordTimer.start();
+    m_sizeGuard.OnStateChanged();
+    if (m_fitPending && !isMaximized() && !isMinimized())
+        FitOnFirstRestore();
+}
+
+// A frame that started maximised was never placed normally: the window manager would restore
+// it where it was maximised. It goes where it was left, at its fitted size. The window manager
+// applies the restored geometry after it says the state changed.
+void CMainFrame::FitOnFirstRestore() {
+    m_fitPending = false;
+    QTimer::singleShot(0, this, [this] {
+        if (isMaximized()) {
+            m_fitPending = true;
+            return;
+        }
+        move(m_placement.x, m_placement.y);
+        FitToForm();
+    });
 }
 
 void CMainFrame::paintEvent(QPaintEvent* event) {
@@ -118,10 +151,13 @@ void CMainFrame::FitToForm() {
         return;
     const QWidget* protocol = host->Form()->Control(idc::kProtocolGroup);
     TraceLine(std::to_string(protocol->mapToGlobal(QPoint(protocol->width(), 0)).x()));
-    if (isMaximized())
+    if (isMaximized()) {
+        m_fitPending = true;
         return;
+    }
     FitWindowAroundForm(this, *host->Form(), kFrameBottomMargin);
-    setFixedSize(size()); // no resize border: the form does not stretch
+    m_sizeGuard.SetFittedSize(size()); // the form does not stretch
+    RecordState();
 }
 
 // Closing the main frame ends the program, child sessions or not.

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "app/BrivoxView.h"
+#include "app/FrameSizeGuard.h"
+#include "app/WindowState.h"
 
 #include <QMainWindow>
+#include <QTimer>
 #include <memory>
 #include <string>
 
@@ -12,7 +15,8 @@ namespace brivox {
 
 // The main window: caption "Brivox v1.42", the Session and Help menus, the main session in its
 // view. It reopens where it was left (the window-state file), fits itself to the session form
-// at its first paint, and writes its placement when it goes.
+// at its first paint (or its first restore when it starts maximised), keeps that size while it
+// is not maximised, and writes its placement when it goes.
 class CMainFrame : public QMainWindow {
 public:
     // Placement comes from this window-state file; the screen size clamps it.
@@ -38,13 +42,18 @@ private:
     void CreateMenus();
     void RecordState();
     void FitToForm();
+    void FitOnFirstRestore();
     void ShowAbout();
 
     std::string m_windowStatePath;
     std::string m_windowState;
+    CFrameCreateRecord m_placement;
     bool m_maximizedAtStart = false;
     bool m_firstPaint = true;
     bool m_firstActivation = true;
+    bool m_fitPending = false;
+    QTimer m_recordTimer;
+    CFrameSizeGuard m_sizeGuard{*this, [this] { FitToForm(); }};
     CBrivoxView* m_view;
     CBrivoxDoc m_document;
     QAction* m_closeAllChildren = nullptr;

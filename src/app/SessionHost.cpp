@@ -1,9 +1,11 @@
 #include "app/SessionHost.h"
 
 #include "options/GlobalOptions.h"
+#include "platform/X11Window.h"
 #include "session/SessionForm.h"
 #include "session/SessionFormIds.h"
 
+#include <QWindow>
 #include <set>
 
 namespace brivox {
@@ -38,15 +40,19 @@ CSessionHost::~CSessionHost() {
         return;
     }
     m_form->CollectControls();
-    m_form->Binder().Save(SettingsFilePath());
+    SettingsFileAt(SettingsFilePath()).Save(m_form->Binder());
     g_mainHost = nullptr;
 }
 
 CSessionHost* CSessionHost::AddChildSession() {
     auto* host = new CSessionHost(true, nullptr);
     g_cascadeOrigin += QPoint(kCascadeStep, kCascadeStep);
+    host->m_framePosition = g_cascadeOrigin;
     host->move(g_cascadeOrigin);
     host->show();
+    // An empty title is replaced by the application's name (Qt) or a placeholder such as
+    // "Unnamed Window" (window managers); a single space shows as nothing.
+    x11::SetTitleProperties(host, " ");
     Registry().insert(host);
     return host;
 }
@@ -102,6 +108,8 @@ void CSessionHost::paintEvent(QPaintEvent* event) {
         return;
     m_firstPaint = false;
     FitWindowAroundForm(this, *m_form, kChildBottomMargin);
+    // Placed before it had a frame, the window may have its client area where its frame belongs.
+    MoveFrameTo(this, m_framePosition);
 }
 
 void FitWindowAroundForm(QWidget* window, const CSessionForm& form, int bottomMargin) {
@@ -109,11 +117,27 @@ void FitWindowAroundForm(QWidget* window, const CSessionForm& form, int bottomMa
     const QWidget* banner = form.Control(idc::kBanner);
     const int right = protocol->mapToGlobal(QPoint(protocol->width(), 0)).x();
     const int bottom = banner->mapToGlobal(QPoint(0, banner->height())).y();
+    // Qt sizes the client area; the frame's right and bottom borders come around it.
+    const QPoint client = window->mapToGlobal(QPoint(0, 0));
+    const QMargins frame = FrameMargins(window);
+    window->resize(right - client.x() + 10 - frame.right(),
+                   bottom - client.y() + bottomMargin - frame.bottom());
+}
+
+void MoveFrameTo(QWidget* window, QPoint frameTopLeft) {
+    const QMargins frame = FrameMargins(window);
+    if (QWindow* handle = window->windowHandle())
+        handle->setPosition(frameTopLeft + QPoint(frame.left(), frame.top()));
+}
+
+QMargins FrameMargins(const QWidget* window) {
+    // The window manager's word; Qt may still be guessing when the window first paints.
+    if (const std::optional<QMargins> extents = x11::FrameExtents(window))
+        return *extents;
     const QRect frame = window->frameGeometry();
-    // Qt sizes the client area; the frame adds its borders around it.
-    const int width = right - frame.left() + 10 - (frame.width() - window->width());
-    const int height = bottom - frame.top() + bottomMargin - (frame.height() - window->height());
-    window->resize(width, height);
+    const QRect client = window->geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(),
+            frame.right() - client.right(), frame.bottom() - client.bottom()};
 }
 
 } // namespace brivox

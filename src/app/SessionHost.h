@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMargins>
 #include <QPoint>
 #include <QWidget>
 
@@ -39,10 +40,17 @@ private:
     CSessionForm* m_form = nullptr;
     bool m_child;
     bool m_firstPaint = true;
+    QPoint m_framePosition;
 };
 
 // Resizes a window, keeping its position, so that it ends 10 pixels right of the form's
 // "Protocol" frame and the given margin below its banner line.
 void FitWindowAroundForm(QWidget* window, const CSessionForm& form, int bottomMargin);
+
+// Moves a top-level window so that the top-left corner of its frame lands on the point.
+void MoveFrameTo(QWidget* window, QPoint frameTopLeft);
+
+// The borders of a top-level window's frame around its client area.
+QMargins FrameMargins(const QWidget* window);
 
 } // namespace brivox

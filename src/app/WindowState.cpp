@@ -60,6 +60,15 @@ void RecordWindowState(const CFrameSnapshot& frame, std::string& text) {
     text = map.Serialize();
 }
 
+std::string InitialWindowState(const CFrameCreateRecord& record, bool maximized) {
+    std::string text;
+    RecordWindowState(
+        {true, false, false, record.x, record.y, record.x + record.cx, record.y + record.cy}, text);
+    if (maximized)
+        RecordWindowState({true, false, true, 0, 0, 0, 0}, text);
+    return text;
+}
+
 void LoadWindowState(const std::string& path, CFrameCreateRecord& record, bool& maximized,
                      int minimumWidth, int minimumHeight, CScreenSize screen) {
     maximized = false;

@@ -51,6 +51,10 @@ struct CFrameCreateRecord {
 // records only max=1 and keeps the last normal position and size.
 void RecordWindowState(const CFrameSnapshot& frame, std::string& text);
 
+// The text a frame starts with: its creation placement, so that a frame that never shows normal
+// still keeps where it belongs.
+std::string InitialWindowState(const CFrameCreateRecord& record, bool maximized);
+
 // Placement from the file, clamped to the screen; a minimum of 0 means a quarter of the screen.
 void LoadWindowState(const std::string& path, CFrameCreateRecord& record, bool& maximized,
                      int minimumWidth, int minimumHeight, CScreenSize screen);

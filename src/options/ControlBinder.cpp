@@ -3,6 +3,7 @@
 #include "platform/DialogBuilder.h"
 #include "platform/DialogTemplate.h"
 #include "platform/MessageBox.h"
+#include "platform/TypingLimit.h"
 #include "trace/TraceClient.h"
 #include "util/Text.h"
 
@@ -34,16 +35,16 @@ QString EditText(const QWidget* control) {
     return {};
 }
 
-void SetEditText(QWidget* control, const std::string& text) {
+void SetEditText(QWidget* control, const QString& text) {
     if (auto* line = qobject_cast<QLineEdit*>(control))
-        line->setText(QString::fromStdString(text));
+        CTypingLimit::SetText(line, text);
     else if (auto* plain = qobject_cast<QPlainTextEdit*>(control))
-        plain->setPlainText(QString::fromStdString(text));
+        plain->setPlainText(text);
 }
 
 void SetTextLimit(QWidget* control, int32_t characters) {
     if (auto* line = qobject_cast<QLineEdit*>(control))
-        line->setMaxLength(characters);
+        CTypingLimit::Install(line, characters);
 }
 
 void SelectAll(QWidget* control) {
@@ -206,10 +207,10 @@ void CControlBinder::LoadControl(QWidget* control) {
     const Binding& binding = m_bindings.at(key);
     switch (binding.valueType) {
     case kRangeInt:
-        SetEditText(control, std::to_string(ClampedInt(key)));
+        SetEditText(control, QString::number(ClampedInt(key)));
         break;
     case kLengthText:
-        SetEditText(control, GetString(key));
+        SetEditText(control, m_texts[key].Show(GetString(key)));
         break;
     case kComboIndex:
         if (auto* combo = qobject_cast<QComboBox*>(control); combo != nullptr && combo->count() > 0)
@@ -264,7 +265,7 @@ std::string CControlBinder::StoreControl(QWidget* control, bool validate, bool c
                 !message.empty())
                 return Fail(control, message, caption, silent);
         }
-        SetString(key, (trim ? text.trimmed() : text).toStdString());
+        SetString(key, m_texts[key].Collect(text, trim));
         break;
     }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "options/KeptText.h"
 #include "options/OptionStore.h"
 
 #include <QPointer>
@@ -80,6 +81,7 @@ private:
     std::map<std::string, std::string> m_templates;
     std::map<std::string, Binding> m_bindings;
     std::map<const QWidget*, std::string> m_keyByControl;
+    std::map<std::string, CKeptText> m_texts; // what each text edit was given, by key
 };
 
 } // namespace brivox

@@ -4,6 +4,8 @@
 #include "options/OptionKeys.h"
 #include "platform/Paths.h"
 
+#include <map>
+
 namespace brivox {
 
 COptionStore& GlobalOptions() {
@@ -14,12 +16,17 @@ COptionStore& GlobalOptions() {
 void FillGlobalOptions(COptionStore& store, const std::string& settingsPath,
                        const std::string& languageCode) {
     RegisterDefaultOptions(store, languageCode);
-    store.Load(settingsPath, true);
+    SettingsFileAt(settingsPath).Load(store);
     store.SetInt(opt::kByteDelay, 0);
 }
 
 std::string SettingsFilePath() {
     return SettingsPath(opt::kSettingsFileName);
+}
+
+CSettingsFile& SettingsFileAt(const std::string& path) {
+    static std::map<std::string, CSettingsFile> files;
+    return files.try_emplace(path, path).first->second;
 }
 
 } // namespace brivox

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "options/OptionStore.h"
+#include "options/SettingsFile.h"
 
 #include <string>
 
@@ -16,5 +17,8 @@ void FillGlobalOptions(COptionStore& store, const std::string& settingsPath,
 
 // The user's settings file.
 std::string SettingsFilePath();
+
+// The settings file at the path for this whole run, so that its save knows how its load went.
+CSettingsFile& SettingsFileAt(const std::string& path);
 
 } // namespace brivox

@@ -1,7 +1,10 @@
 #include "options/OptionStore.h"
 
 #include "options/OptionFileFormat.h"
+#include "platform/FileIO.h"
 #include "util/Text.h"
+
+#include <unistd.h>
 
 namespace brivox {
 
@@ -120,18 +123,26 @@ bool COptionStore::LoadFromImage(const CByteBuffer& image, bool keep, COptionLoa
     return result.Succeeded();
 }
 
-bool COptionStore::Save(const std::string& path) const {
+bool COptionStore::Save(const std::string& path, const std::string& keepReplacedAs) const {
     CByteBuffer image;
-    return Serialize(image) && image.SaveToFile(path);
+    return Serialize(image) && image.SaveToFile(path, keepReplacedAs);
 }
 
 bool COptionStore::Load(const std::string& path, bool keep, COptionLoadReport* report) {
     CByteBuffer image;
-    if (!image.LoadFromFile(path)) {
+    FileReadError error;
+    const int fd = OpenRegularFile(path, kMaxWholeFileSize, error);
+    if (fd >= 0 && !image.ReadFrom(fd))
+        error = FileReadError::Unreadable;
+    if (fd >= 0)
+        close(fd);
+    if (error != FileReadError::None) {
         if (report != nullptr) {
+            using Outcome = COptionLoadReport::Outcome;
             *report = {};
-            report->outcome = COptionLoadReport::Outcome::Unreadable;
-            report->reason = "the file cannot be read";
+            report->outcome =
+                error == FileReadError::Missing ? Outcome::Missing : Outcome::Unreadable;
+            report->reason = FileReadErrorText(error);
         }
         return false;
     }

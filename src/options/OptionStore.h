@@ -16,6 +16,7 @@ struct COptionLoadReport {
         CutShort,   // the file ended inside a length field or a text; earlier records were kept
         Failed,     // a record broke the format; earlier records were kept
         Unreadable, // the file could not be read; the store is untouched
+        Missing,    // there is no such file; the store is untouched
     };
     Outcome outcome = Outcome::Complete;
     int64_t recordOffset = 0; // where the last record read started
@@ -65,8 +66,9 @@ public:
     // Reads records into the store; without keep the store is cleared first.
     bool LoadFromImage(const CByteBuffer& image, bool keep, COptionLoadReport* report = nullptr);
 
-    // Written whole: on failure the previous file stays as it was.
-    bool Save(const std::string& path) const;
+    // Written whole: on failure the previous file stays as it was. With keepReplacedAs, the file
+    // replaced is renamed to its name followed by it.
+    bool Save(const std::string& path, const std::string& keepReplacedAs = "") const;
     bool Load(const std::string& path, bool keep, COptionLoadReport* report = nullptr);
 
 private:

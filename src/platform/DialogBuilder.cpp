@@ -1,5 +1,7 @@
 #include "platform/DialogBuilder.h"
 
+#include "platform/RichEdit.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetricsF>
@@ -12,7 +14,6 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTableView>
-#include <QTextEdit>
 #include <cmath>
 
 namespace brivox {
@@ -85,11 +86,8 @@ QWidget* MakeControl(const CControlTemplate& control, QWidget* parent) {
         return new QComboBox(parent);
     case ControlKind::Edit:
         return MakeEdit(control, parent);
-    case ControlKind::RichEdit: {
-        auto* edit = new QTextEdit(parent);
-        edit->setAcceptRichText(false);
-        return edit;
-    }
+    case ControlKind::RichEdit:
+        return new CRichEdit(parent);
     case ControlKind::ListView:
         return MakeList(parent);
     case ControlKind::ProgressBar:

@@ -4,30 +4,101 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace brivox {
 
+namespace {
+
+constexpr int kMaxLinkHops = 40; // as the kernel's limit on nested links
+constexpr time_t kStaleAfterSeconds = 60;
+constexpr size_t kRandomPartLength = 6; // mkstemp's XXXXXX
+
+std::string ReadLinkText(const std::string& path) {
+    char buffer[4096];
+    const ssize_t length = readlink(path.c_str(), buffer, sizeof buffer - 1);
+    return length <= 0 ? "" : std::string(buffer, static_cast<size_t>(length));
+}
+
+std::string BaseName(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+std::string Beside(const std::string& path, const std::string& name) {
+    const std::string folder = FolderOf(path);
+    return folder.empty() ? name : (folder == "/" ? "" : folder) + "/" + name;
+}
+
+// The new file's permissions: the old regular file's, with read and write for its owner, so that
+// a file saved once never fails to load for its rights.
+mode_t ModeFor(const std::string& target) {
+    struct stat old {};
+    if (lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        return (old.st_mode & 07777) | S_IRUSR | S_IWUSR;
+    return 0644;
+}
+
+bool IsOurTemporaryName(const std::string& entry, const std::string& prefix) {
+    return entry.size() == prefix.size() + kRandomPartLength &&
+           entry.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Old, ours, and no live writer holds its lock (one that cannot even be opened has no writer
+// either: writers keep their files readable).
+bool IsStale(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid() ||
+        time(nullptr) - info.st_mtime < kStaleAfterSeconds)
+        return false;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno == EACCES;
+    const bool unlocked = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    close(fd);
+    return unlocked;
+}
+
+} // namespace
+
 CAtomicFileWriter::~CAtomicFileWriter() {
     Discard();
 }
 
+std::string CAtomicFileWriter::WriteTarget(const std::string& path) {
+    std::string current = path;
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        struct stat info {};
+        if (lstat(current.c_str(), &info) != 0)
+            return current; // a file still to be made, or a link to one
+        if (!S_ISLNK(info.st_mode))
+            return S_ISREG(info.st_mode) ? current : path;
+        const std::string next = ReadLinkText(current);
+        if (next.empty())
+            return path;
+        current = next[0] == '/' ? next : Beside(current, next);
+    }
+    return path;
+}
+
 FileWriteError CAtomicFileWriter::Open(const std::string& path) {
     Discard();
-    if (!MakeSurePathExists(FolderOf(path)))
+    m_target = WriteTarget(path);
+    if (!MakeSurePathExists(FolderOf(m_target)))
         return FileWriteError::Folder;
-    m_target = path;
-    m_temporary = path + ".XXXXXX";
-    m_fd = mkstemp(m_temporary.data());
+    m_temporary = m_target + kTemporaryInfix + "XXXXXX";
+    m_fd = mkostemp(m_temporary.data(), O_CLOEXEC);
     if (m_fd < 0) {
         m_temporary.clear();
         return FileWriteError::Create;
     }
-    // Keep the old file's permissions; a new file is readable by others, as an ordinary create.
-    struct stat old {};
-    fchmod(m_fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    // The lock tells the stale-file sweep of another start that this file is in use.
+    flock(m_fd, LOCK_EX);
+    fchmod(m_fd, ModeFor(m_target));
     return FileWriteError::None;
 }
 
@@ -37,6 +108,8 @@ FileWriteError CAtomicFileWriter::Commit() {
     const bool flushed = fsync(m_fd) == 0;
     const bool closed = close(m_fd) == 0;
     m_fd = -1;
+    if (flushed && closed && !m_keepSuffix.empty())
+        rename(m_target.c_str(), (m_target + m_keepSuffix).c_str());
     if (!flushed || !closed || rename(m_temporary.c_str(), m_target.c_str()) != 0) {
         Discard();
         return FileWriteError::Write;
@@ -78,8 +151,59 @@ FileWriteError WriteWholeFile(const std::string& path, std::string_view bytes) {
     return writer.Commit();
 }
 
+void RemoveStaleTemporaries(const std::string& path) {
+    const std::string target = CAtomicFileWriter::WriteTarget(path);
+    const std::string prefix = BaseName(target) + CAtomicFileWriter::kTemporaryInfix;
+    const std::string folder = FolderOf(target);
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr)
+        return;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string candidate = Beside(target, entry->d_name);
+        if (IsOurTemporaryName(entry->d_name, prefix) && IsStale(candidate))
+            unlink(candidate.c_str());
+    }
+    closedir(dir);
+}
+
+int OpenRegularFile(const std::string& path, int64_t maxSize, FileReadError& error) {
+    // O_NONBLOCK: opening a FIFO without a writer would wait for one.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno == ENOENT ? FileReadError::Missing : FileReadError::Unreadable;
+        return -1;
+    }
+    struct stat info {};
+    error = fstat(fd, &info) != 0    ? FileReadError::Unreadable
+            : !S_ISREG(info.st_mode) ? FileReadError::NotRegular
+            : info.st_size > maxSize ? FileReadError::TooLarge
+                                     : FileReadError::None;
+    if (error != FileReadError::None) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::string FileReadErrorText(FileReadError error) {
+    switch (error) {
+    case FileReadError::None:
+        return "";
+    case FileReadError::Missing:
+        return "no such file";
+    case FileReadError::Unreadable:
+        return "the file cannot be read";
+    case FileReadError::NotRegular:
+        return "not a regular file";
+    case FileReadError::TooLarge:
+        return "larger than " + std::to_string(kMaxWholeFileSize >> 20) + " MiB";
+    }
+    return "";
+}
+
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    FileReadError error;
+    const int fd = OpenRegularFile(path, kMaxWholeFileSize, error);
     if (fd < 0)
         return false;
     std::string content;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,9 +14,14 @@ enum class FileWriteError {
 };
 
 // Writes a file whole: a temporary file in the same folder, then a rename over the target, so a
-// crash or a full disk never leaves a cut file. Missing folders are created first.
+// crash or a full disk never leaves a cut file. Missing folders are created first. A path that
+// is a symbolic link is written through to the file it names, as editors do; the new file keeps
+// the old one's permissions, with read and write for its owner.
 class CAtomicFileWriter {
 public:
+    // Temporary files are named after the target with this and six random characters.
+    static constexpr char kTemporaryInfix[] = ".brivox-tmp-";
+
     CAtomicFileWriter() = default;
     CAtomicFileWriter(const CAtomicFileWriter&) = delete;
     CAtomicFileWriter& operator=(const CAtomicFileWriter&) = delete;
@@ -23,17 +29,47 @@ public:
 
     FileWriteError Open(const std::string& path);
     int Descriptor() const { return m_fd; }
+    // The file being replaced is first renamed to its name followed by the suffix (replacing an
+    // older one of that name), which works without read rights on it.
+    void KeepReplacedFileAs(const std::string& suffix) { m_keepSuffix = suffix; }
     FileWriteError Commit();
+
+    // The file a write of the path replaces: through symbolic links to the file they name when
+    // that is a regular file or does not exist yet; otherwise the path itself, so that a link to
+    // a device is replaced, never the device.
+    static std::string WriteTarget(const std::string& path);
 
 private:
     void Discard();
 
     std::string m_target;
     std::string m_temporary;
+    std::string m_keepSuffix;
     int m_fd = -1;
 };
 
 FileWriteError WriteWholeFile(const std::string& path, std::string_view bytes);
+
+// Removes the temporary files that writes of the path left when their process died: ours by
+// name, held by no writer (a writer locks its file) and untouched for a minute.
+void RemoveStaleTemporaries(const std::string& path);
+
+// The largest file read whole; beyond it a file is taken for damaged, not read.
+inline constexpr int64_t kMaxWholeFileSize = int64_t{64} << 20;
+
+enum class FileReadError {
+    None,
+    Missing,    // no file of that name
+    Unreadable, // no rights, or a read failed
+    NotRegular, // a FIFO, a device, a folder: never read, so never waited on
+    TooLarge,   // beyond the size limit
+};
+
+// Opens a regular file for reading, without blocking whatever the path names, when it holds at
+// most maxSize bytes. The descriptor, or -1 with the error set.
+int OpenRegularFile(const std::string& path, int64_t maxSize, FileReadError& error);
+std::string FileReadErrorText(FileReadError error);
+
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 
 // write() until every byte is out; false on any error other than EINTR.

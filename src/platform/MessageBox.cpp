@@ -3,6 +3,7 @@
 #include "trace/SharedString.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <cstdio>
 #include <mutex>
@@ -71,12 +72,26 @@ int ShowOnConsole(const CMessageRequest& request) {
     }
 }
 
+// A window manager cuts a caption wider than its box: make room for the caption, set in a bold
+// title font, and the title bar's icon and buttons.
+void MakeRoomForCaption(QMessageBox& box) {
+    constexpr int kTitleBarButtonsWidth = 120;
+    QFont font = box.font();
+    font.setBold(true);
+    const int width =
+        QFontMetrics(font).horizontalAdvance(box.windowTitle()) * 11 / 10 + kTitleBarButtonsWidth;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 int ShowMessageBox(const CMessageRequest& request) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
         return ShowOnConsole(request);
     QWidget* owner = request.owner != nullptr ? request.owner : QApplication::activeWindow();
     QMessageBox box(IconFor(request.type), QString::fromStdString(request.caption),
                     QString::fromStdString(request.text), ButtonsFor(request.type), owner);
+    MakeRoomForCaption(box);
     return AnswerFor(box.exec());
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +58,14 @@ std::string SysfsSubsystem(dev_t device) {
     return target.substr(target.find_last_of('/') + 1);
 }
 
+constexpr int kMaxPortNumber = 9999;
+constexpr char kProcessFolders[] = "/proc/";
+
+// A link through a process's descriptor whose process has ended.
+bool IsLinkOfEndedProcess(const std::string& path) {
+    return ReadLinkText(path).rfind(kProcessFolders, 0) == 0 && CanonicalPath(path).empty();
+}
+
 } // namespace
 
 std::string PortMapFolder() {
@@ -100,10 +109,37 @@ std::string RegisterPort(const std::string& folder, int number, const std::strin
     return "";
 }
 
+int RegisterFreePort(const std::string& folder, const std::string& devicePath,
+                     const std::vector<int>& inUse, std::string& error) {
+    if (!MakeSurePathExists(folder)) {
+        error = folder + ": cannot create the folder";
+        return 0;
+    }
+    for (int number = 1; number <= kMaxPortNumber; ++number) {
+        if (std::find(inUse.begin(), inUse.end(), number) != inUse.end())
+            continue;
+        const std::string path = folder + "/" + LinkName(number);
+        if (symlink(devicePath.c_str(), path.c_str()) == 0)
+            return number;
+        if (errno != EEXIST) {
+            error = path + ": " + std::strerror(errno);
+            return 0;
+        }
+        if (IsLinkOfEndedProcess(path) && RegisterPort(folder, number, devicePath).empty())
+            return number;
+    }
+    error = "no free COM number";
+    return 0;
+}
+
 void UnregisterPort(const std::string& folder, int number, const std::string& devicePath) {
     const std::string path = folder + "/" + LinkName(number);
     if (ReadLinkText(path) == devicePath)
         unlink(path.c_str());
+}
+
+std::string ProcessOwnedPath(int fd) {
+    return kProcessFolders + std::to_string(getpid()) + "/fd/" + std::to_string(fd);
 }
 
 bool IsTtyDevice(const std::string& path) {

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -15,10 +14,6 @@ namespace brivox {
 
 namespace {
 
-std::string SystemError(const std::string& what) {
-    return what + ": " + std::strerror(errno);
-}
-
 constexpr short kGoneEvents = POLLHUP | POLLERR | POLLNVAL;
 
 } // namespace
@@ -30,20 +25,18 @@ CSerialDevice::~CSerialDevice() {
         close(m_wakeFd);
 }
 
-std::string CSerialDevice::Open(const std::string& path) {
+int CSerialDevice::Open(const std::string& path) {
     m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_wakeFd < 0)
-        return SystemError("eventfd");
+        return errno;
     m_fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_fd < 0)
-        return SystemError(path);
+        return errno;
     if (!isatty(m_fd))
-        return path + ": not a terminal";
-    if (flock(m_fd, LOCK_EX | LOCK_NB) != 0)
-        return SystemError(path);
-    if (ioctl(m_fd, TIOCEXCL) != 0)
-        return SystemError(path);
-    return "";
+        return ENOTTY;
+    if (flock(m_fd, LOCK_EX | LOCK_NB) != 0 || ioctl(m_fd, TIOCEXCL) != 0)
+        return errno;
+    return 0;
 }
 
 bool CSerialDevice::SetModemLine(int line, bool on) {

@@ -26,8 +26,9 @@ public:
     ~CSerialDevice();
 
     // Opens the device for this process alone (TIOCEXCL and an exclusive flock, which also
-    // holds against root). Error text, empty on success.
-    std::string Open(const std::string& path);
+    // holds against root). 0 on success, else the system's error number: ENOTTY for a path that
+    // is no terminal, EAGAIN or EBUSY when another process holds the device.
+    int Open(const std::string& path);
     std::string Configure(const CLineConfig& line) { return ApplyLine(m_fd, line); }
 
     // Raises or lowers a modem line (TIOCM_RTS, TIOCM_DTR); false when the driver has no such

@@ -3,6 +3,7 @@
 #include "serial/PortDiscovery.h"
 #include "serial/PortRelay.h"
 
+#include <cerrno>
 #include <sys/ioctl.h>
 
 namespace brivox {
@@ -15,39 +16,50 @@ CSerialPort::~CSerialPort() {
 
 bool CSerialPort::Open() {
     m_lastError.clear();
-    if (m_reader && m_reader->IsRunning())
-        return Fail(m_deviceName + ": already open");
+    m_lastErrorKind = PortError::None;
+    if (m_reader && m_reader->IsRunning()) {
+        m_lastError = "Cannot open " + Subject() + ": already open";
+        m_lastErrorKind = PortError::Other;
+        return false;
+    }
     // A reader that ended because the device went away: its notice has not come yet.
     Close();
     if (!m_relay)
         m_relay = std::make_unique<CPortRelay>(*this);
     m_deviceName = ComDeviceName(GetCommPort());
     std::shared_ptr<CSerialDevice> device;
-    if (const std::string error = OpenDevice(device); !error.empty())
-        return Fail(error);
+    int systemError = 0;
+    if (const PortError error = OpenDevice(device, systemError); error != PortError::None)
+        return Fail(error, systemError);
     if (!device->Configure(LineConfigFor(*this)).empty()) {
         // The device is released here, with the last reference.
         m_lastError = kCantConfigMessage;
+        m_lastErrorKind = PortError::Other;
         OnConfigFailed();
         return false;
     }
-    if (const std::string error = StartReader(device); !error.empty())
-        return Fail(error);
+    if (!StartReader(device).empty())
+        return Fail(PortError::Other, EAGAIN);
     std::lock_guard lock(m_deviceMutex);
     m_device = std::move(device);
     return true;
 }
 
-std::string CSerialPort::OpenDevice(std::shared_ptr<CSerialDevice>& device) {
-    const std::string path = ResolveComDevice(m_deviceName);
-    if (path.empty())
-        return m_deviceName + ": no such port";
+PortError CSerialPort::OpenDevice(std::shared_ptr<CSerialDevice>& device, int& systemError) {
+    m_openedPath = m_givenPath.empty() ? ResolveComDevice(m_deviceName) : m_givenPath;
+    if (m_openedPath.empty())
+        return PortError::NoSuchPort;
     device = std::make_shared<CSerialDevice>();
-    if (std::string error = device->Open(path); !error.empty())
-        return error;
+    systemError = device->Open(m_openedPath);
+    if (systemError != 0)
+        return PortErrorOf(systemError);
     device->Flush();
     OnPurged();
-    return "";
+    return PortError::None;
+}
+
+std::string CSerialPort::Subject() const {
+    return PortSubject(m_givenPath.empty() ? ComPortName(GetCommPort()) : "", m_openedPath);
 }
 
 std::string CSerialPort::StartReader(const std::shared_ptr<CSerialDevice>& device) {
@@ -64,8 +76,9 @@ std::string CSerialPort::StartReader(const std::shared_ptr<CSerialDevice>& devic
     return error;
 }
 
-bool CSerialPort::Fail(const std::string& error) {
-    m_lastError = error;
+bool CSerialPort::Fail(PortError error, int systemError) {
+    m_lastErrorKind = error;
+    m_lastError = PortOpenMessage(Subject(), error, systemError);
     return false;
 }
 
@@ -95,6 +108,8 @@ void CSerialPort::HandleNotice(uint64_t readerId, CPortReader::Notice notice) {
         return;
     }
     Close();
+    m_lastErrorKind = PortError::Gone;
+    m_lastError = Subject() + ": " + PortErrorReason(PortError::Gone);
     OnPortLost();
 }
 

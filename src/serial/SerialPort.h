@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/PortError.h"
 #include "serial/PortReader.h"
 #include "serial/SerialDevice.h"
 #include "serial/SerialSettings.h"
@@ -32,6 +33,8 @@ public:
     // False when the port cannot be opened or configured (GetLastError says why); a refused
     // configuration also calls OnConfigFailed.
     bool Open();
+    // Opens this device node instead of the one the port number maps to (empty: the number's).
+    void SetDevicePath(const std::string& path) { m_givenPath = path; }
     // 0 when the reader ended in time or the port was not open.
     int Close();
     bool SetPortOpen(bool open) { return open ? Open() : Close() == 0; }
@@ -53,7 +56,10 @@ public:
 
     // "COM%d" up to 9, "\\?\COM%d" from 10: the name formed at the last Open.
     const std::string& GetDeviceName() const { return m_deviceName; }
+    // Why the last Open failed, or that the device went away: "Cannot open COM5 (/dev/ttyUSB0):
+    // in use by another program".
     const std::string& GetLastError() const { return m_lastError; }
+    PortError GetLastErrorKind() const { return m_lastErrorKind; }
 
 protected:
     virtual void OnPurged() {}
@@ -69,8 +75,10 @@ protected:
 private:
     friend class CPortRelay;
     void HandleNotice(uint64_t readerId, CPortReader::Notice notice);
-    bool Fail(const std::string& error);
-    std::string OpenDevice(std::shared_ptr<CSerialDevice>& device);
+    bool Fail(PortError error, int systemError = 0);
+    // "COM5 (/dev/ttyUSB0)", or the path of a port opened by path.
+    std::string Subject() const;
+    PortError OpenDevice(std::shared_ptr<CSerialDevice>& device, int& systemError);
     std::string StartReader(const std::shared_ptr<CSerialDevice>& device);
     std::shared_ptr<CSerialDevice> Device() const;
     bool SetModemLine(int line, bool on);
@@ -81,7 +89,10 @@ private:
     mutable std::mutex m_deviceMutex; // writers reach the device from other threads
     std::shared_ptr<CSerialDevice> m_device;
     std::string m_deviceName;
+    std::string m_givenPath;
+    std::string m_openedPath; // the device node of the last Open
     std::string m_lastError;
+    PortError m_lastErrorKind = PortError::None;
 };
 
 } // namespace brivox

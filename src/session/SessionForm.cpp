@@ -6,8 +6,10 @@
 #include "platform/DialogBuilder.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
+#include "platform/RichEdit.h"
 #include "script/InputMode.h"
 #include "serial/PortDiscovery.h"
+#include "session/LineSettingChoice.h"
 #include "session/SendProgram.h"
 #include "session/SessionFormIds.h"
 #include "session/SessionFormTemplate.h"
@@ -90,7 +92,7 @@ void CSessionForm::Initialize() {
     m_binder.LoadControls();
     // The file path is no binding: the form keeps it itself.
     qobject_cast<QPlainTextEdit*>(Control(kFilePath))
-        ->setPlainText(QString::fromStdString(m_binder.GetString(opt::kTransferFilePath)));
+        ->setPlainText(m_filePath.Show(m_binder.GetString(opt::kTransferFilePath)));
     OnModeChanged();
     RefreshOpenCaption();
     m_pool.Start(30, 10, 10);
@@ -139,16 +141,11 @@ void CSessionForm::RegisterBindings() {
 void CSessionForm::PlaceInputBox() {
     QWidget* label = Control(kFunctionLabel);
     QWidget* send = Control(kSend);
-    auto* input = qobject_cast<QTextEdit*>(Control(kInput));
+    auto* input = qobject_cast<CRichEdit*>(Control(kInput));
     const int top = label->y() - 7;
     input->setGeometry(label->x(), top, send->geometry().right() + 1 - label->x(),
                        send->y() - top - 5);
-    connect(input, &QTextEdit::textChanged, input, [input] {
-        if (input->toPlainText().size() > kInputLimit) {
-            input->setPlainText(input->toPlainText().left(kInputLimit));
-            input->moveCursor(QTextCursor::End);
-        }
-    });
+    input->SetTextLimit(kInputLimit);
 }
 
 void CSessionForm::Connect() {
@@ -253,6 +250,11 @@ void CSessionForm::OnOpenClose() {
     if (m_port.IsOpen()) {
         m_port.SetPortOpen(false);
         StopRuns();
+    } else if (const std::string blank = BlankLineSettingMessage(
+                   Combo(kBaud)->currentIndex(), Combo(kParity)->currentIndex(),
+                   Combo(kDataBits)->currentIndex(), Combo(kStopBits)->currentIndex());
+               !blank.empty()) {
+        ShowMessage(blank, "Error", kMbOk, window());
     } else {
         const int number = PortNumberFromCombo();
         TraceToWindow("trying to open port " + std::to_string(number), false);
@@ -261,6 +263,10 @@ void CSessionForm::OnOpenClose() {
         if (m_port.SetPortOpen(true)) {
             m_port.SetDTR(IsChecked(kDtr));
             m_port.SetRTS(IsChecked(kRts));
+        } else if (m_port.GetLastErrorKind() == PortError::PermissionDenied) {
+            // Busy or missing ports stay silent; a port the user may not open needs a word on
+            // what to do, or the button just seems broken.
+            ShowMessage(m_port.GetLastError(), "Error", kMbOk, window());
         }
     }
     RefreshStates();
@@ -362,7 +368,7 @@ void CSessionForm::CollectControls() {
 void CSessionForm::StoreFilePath() {
     m_binder.SetString(
         opt::kTransferFilePath,
-        qobject_cast<QPlainTextEdit*>(Control(kFilePath))->toPlainText().toStdString());
+        m_filePath.Collect(qobject_cast<QPlainTextEdit*>(Control(kFilePath))->toPlainText()));
 }
 
 bool CSessionForm::Send(bool byButton) {

@@ -102,6 +102,7 @@ private:
 
     CFxMLThreadPool m_pool;
     CControlBinder m_binder;
+    CKeptText m_filePath; // the file path box: not bound, so the form keeps its bytes itself
     CJPScript m_script{m_binder};
     bool m_stopDisplay = false;
     CSessionPort m_port{*this};

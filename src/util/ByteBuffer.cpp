@@ -256,14 +256,16 @@ bool CByteBuffer::ReadFrom(int fd, int64_t offset, int64_t count) {
     return true;
 }
 
-bool CByteBuffer::SaveToFile(const std::string& path) const {
+bool CByteBuffer::SaveToFile(const std::string& path, const std::string& keepReplacedAs) const {
     CAtomicFileWriter writer;
+    writer.KeepReplacedFileAs(keepReplacedAs);
     return writer.Open(path) == FileWriteError::None && WriteTo(writer.Descriptor(), false) &&
            writer.Commit() == FileWriteError::None;
 }
 
 bool CByteBuffer::LoadFromFile(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    FileReadError error;
+    const int fd = OpenRegularFile(path, kMaxWholeFileSize, error);
     if (fd < 0)
         return false;
     const bool loaded = ReadFrom(fd);

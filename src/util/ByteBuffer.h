@@ -42,8 +42,10 @@ public:
     // File descriptors of files opened by the caller.
     bool WriteTo(int fd, bool append) const;
     bool ReadFrom(int fd, int64_t offset = 0, int64_t count = -1);
-    // Written whole: a failed save leaves the previous file as it was.
-    bool SaveToFile(const std::string& path) const;
+    // Written whole: a failed save leaves the previous file as it was. With keepReplacedAs, the
+    // file replaced is renamed to its name followed by it.
+    bool SaveToFile(const std::string& path, const std::string& keepReplacedAs = "") const;
+    // Only a regular file of at most 64 MiB is read.
     bool LoadFromFile(const std::string& path);
 
     // The bytes as UTF-16LE code units converted to UTF-8 (an odd final byte is ignored).

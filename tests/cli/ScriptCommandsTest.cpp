@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace brivox::cli {
 namespace {
@@ -84,6 +85,14 @@ TEST(CompileFileCommandTest, OneSendItemOfAtMost1024Bytes) {
     test::WriteTestFile(folder.Path("empty"), "");
     EXPECT_EQ(Cli({"compile-file", folder.Path("empty")}).out, "send\n");
     EXPECT_EQ(Cli({"compile-file", folder.Path("missing")}).code, 1);
+
+    // Neither waits for a writer nor reads forever.
+    ASSERT_EQ(mkfifo(folder.Path("fifo").c_str(), 0600), 0);
+    for (const std::string& path : {folder.Path("fifo"), std::string("/dev/zero")}) {
+        const CliResult refused = Cli({"compile-file", path});
+        EXPECT_EQ(refused.code, 1) << path;
+        EXPECT_EQ(refused.out, "") << path;
+    }
 }
 
 } // namespace

@@ -82,6 +82,10 @@ TEST(SettingsCommandTest, MalformedFilesSayWhereTheLoadStopped) {
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.err.find("cannot read"), std::string::npos);
     EXPECT_EQ(run.out, "");
+
+    run = Settings({"/dev/zero"});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("/dev/zero: not a regular file"), std::string::npos) << run.err;
 }
 
 TEST(SettingsCommandTest, WithoutAFileReadsTheUsersSettings) {

@@ -2,7 +2,7 @@
 // registers in this test's port map.
 #include "brivox-devsim/ModbusLink.h"
 #include "modbus/ModbusFrame.h"
-#include "serial/PortMap.h"
+#include "serial/PortDiscovery.h"
 #include "support/DevsimProcess.h"
 #include "support/PortTestSupport.h"
 
@@ -49,6 +49,31 @@ TEST(DevsimPortTest, EchoesAndRemovesItsLinkOnExit) {
     EXPECT_TRUE(test::RunEventsUntil([&] { return port.lost == 1; }));
     EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(ReadPortMap(PortMapFolder()).empty());
+}
+
+int FirstFreeNumber() {
+    const std::vector<CPortEntry> ports = DiscoverPortTable();
+    int number = 1;
+    while (std::any_of(ports.begin(), ports.end(),
+                       [&](const CPortEntry& e) { return e.number == number; }))
+        ++number;
+    return number;
+}
+
+TEST(DevsimPortTest, AKilledSimulatorsLinkReachesNothingAndItsNumberIsFreeAgain) {
+    test::CRegisteredPty taken(1);
+    const std::string expected = "COM" + std::to_string(FirstFreeNumber());
+    CDevsimProcess killed({"--echo", "--register", "free"});
+    EXPECT_EQ(killed.PortName(), expected);
+    kill(killed.Pid(), SIGKILL);
+    killed.Stop();
+
+    CPseudoTerminal later; // may get the killed simulator's /dev/pts number
+    ASSERT_EQ(later.Open(), "");
+    for (const CPortEntry& entry : DiscoverPortTable())
+        EXPECT_NE("COM" + std::to_string(entry.number), expected) << entry.device;
+    CDevsimProcess next({"--echo", "--register", "free"});
+    EXPECT_EQ(next.PortName(), expected);
 }
 
 TEST(DevsimPortTest, RepliesByRuleAndLogsInHex) {

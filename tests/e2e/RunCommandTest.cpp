@@ -1,9 +1,14 @@
 // brivox-cli run against brivox-devsim, each on its own pseudo-terminal in this test's port map.
 #include "cli/Cli.h"
+#include "modbus/ModbusFrame.h"
 #include "support/DevsimProcess.h"
+#include "support/PortTestSupport.h"
 
+#include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <thread>
 
 namespace brivox {
 namespace {
@@ -40,21 +45,21 @@ TEST(RunCommandTest, DetailScriptsMatchMismatchOrTimeOut) {
         {{"--reply", "05=06 00 10"},
          {"--", "05 <06 00 10>"},
          0,
-         "TX 05\nRX 06 ok\nRX 00 ok\nRX 10 ok\nresult match\n"},
+         "TX 05\nRX 06 00 10\nresult match\n"},
         {{"--reply", "05=06 01 10"},
          {"05 <06 00 10> 07"},
          1,
-         "TX 05\nRX 06 ok\nRX 01 mismatch\nRX 10 ok\nresult mismatch\n"},
+         "TX 05\nRX 06 01 10\nexpected 06 00 10\nresult mismatch\n"},
         {{"--reply", "07=08"}, {"--timeout", "300", "41 <06>"}, 2, "TX 41\nresult timeout\n"},
-        {{"--echo"}, {"--mode", "string", "--", "-AT"}, 0, "TX 2D\nTX 41\nTX 54\nresult match\n"},
-        {{"--echo"},
+        {{"--reply", "FF=00"}, {"--mode", "string", "--", "-AT"}, 0, "TX 2D 41 54\nresult match\n"},
+        {{"--reply", "FF=00"},
          {"--mode", "decimal", "--delay", "20", "--rts-while-sending", "65 66"},
          0,
-         "TX 41\nTX 42\nresult match\n"},
+         "TX 41 42\nresult match\n"},
         {{"--echo"},
          {"--settings", "9600,E,7,2", "41 42 <41 42>"},
          0,
-         "TX 41\nTX 42\nRX 41 ok\nRX 42 ok\nresult match\n"},
+         "TX 41 42\nRX 41 42\nresult match\n"},
     };
     for (const auto& c : cases) {
         CDevsimProcess devsim(Devsim(c.device));
@@ -112,6 +117,134 @@ TEST(RunCommandTest, ModbusRequestsInBothFramingsAreAnsweredAndDecoded) {
                                           "8", "--function", "03", "--timeout", "300"});
         EXPECT_EQ(other.code, 2) << "another slave's request gets no answer";
     }
+}
+
+TEST(RunCommandTest, TrafficComesAsLinesOfUpTo16BytesAndAnyTtyPathIsAPort) {
+    CDevsimProcess devsim({"--echo"});
+    std::string script = "<";
+    for (int i = 0; i < 20; ++i)
+        script += " " + std::to_string(10 + i);
+    script = script.substr(2) + " <" + script.substr(2) + ">";
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::RunCli({"run", "--port", devsim.Path(), script}, out, err), 0) << err.str();
+    const std::string first16 = "10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25\n";
+    EXPECT_EQ(out.str(),
+              "TX " + first16 + "TX 26 27 28 29\nRX " + first16 + "RX 26 27 28 29\nresult match\n");
+}
+
+TEST(RunCommandTest, OutOfRangeFieldsAndOptionsAreRefused) {
+    std::string manyWords = "0001";
+    for (int i = 1; i < 200; ++i)
+        manyWords += " 0001";
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{"--slave", "256"}, "--slave 256: the slave address must be 0 to 254"},
+        {{"--slave", "300"}, "--slave 300: the slave address must be 0 to 254"},
+        {{"--length", "0"}, "--length 0: the length must be 1 to 65535"},
+        {{"--length", "-1"}, "--length -1: the length must be 1 to 65535"},
+        {{"--length", "70000"}, "--length 70000: the length must be 1 to 65535"},
+        {{"--start", "xyz"}, "--start xyz: the start address must be 4 hexadecimal digits"},
+        {{"--function", "06", "--word", "123456"}, "--word 123456: the word data must be 4 hex"},
+        {{"--function", "06", "--word", "ZZZZ"}, "--word ZZZZ: the word data must be 4 hex"},
+        {{"--function", "10", "--words", manyWords}, "--words: function 10 writes at most 127"},
+        {{"--function", "0F", "--length", "3000", "--bits", "00"}, "for function 0F the length"},
+        {{"--function", "0F", "--bits", "ZZ"}, "--bits ZZ: the coil bytes must be hexadecimal"},
+        {{"--timeout", "0"}, "--timeout 0: give milliseconds from 1 to 3600000"},
+        {{"--timeout", "-5"}, "--timeout -5: give milliseconds"},
+        {{"--timeout", "abc"}, "--timeout abc: give milliseconds"},
+        {{"--delay", "501"}, "--delay 501: give milliseconds from 0 to 500"},
+        {{"--settings", "abc"}, "one of 600 1200 2400 4800 9600 19200 28800 38400 57600 76800"},
+        {{"--settings", "0,N,8,1"}, "--settings 0,N,8,1: give BAUD,PARITY,DATA,STOP"},
+        {{"--settings", "9999999,N,8,1"}, "--settings 9999999,N,8,1: give"},
+        {{"--settings", "115200,Q,8,1"}, "PARITY N, O or E; DATA 7 or 8; STOP 1 or 2"},
+        {{"--settings", "115200,N,9,1"}, "--settings 115200,N,9,1: give"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"run", "--port", "COM52", "--mode", "modbus-rtu"};
+        if (std::find(c.args.begin(), c.args.end(), "--function") == c.args.end())
+            args.insert(args.end(), {"--function", "03"});
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        std::ostringstream out, err;
+        EXPECT_EQ(cli::RunCli(args, out, err), 3) << c.message;
+        EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    }
+}
+
+TEST(RunCommandTest, APortInUseOrMissingSaysSo) {
+    CDevsimProcess devsim(Devsim({"--echo"}));
+    test::CRecordingPort holder(52);
+    ASSERT_TRUE(holder.Open());
+    const CliRun busy = RunOnDevice({"41"});
+    EXPECT_EQ(busy.code, 3);
+    EXPECT_NE(busy.err.find("Cannot open COM52 (" + devsim.Path() + "): in use by another program"),
+              std::string::npos)
+        << busy.err;
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::RunCli({"run", "--port", "COM99", "41"}, out, err), 3);
+    EXPECT_NE(err.str().find("Cannot open COM99: no such port"), std::string::npos) << err.str();
+}
+
+using Bytes = std::vector<uint8_t>;
+
+// A device of our own that answers one request as a test wants it to: from another slave, with
+// another function, too few or too many registers, the request itself, a cut frame, or by going
+// away (an empty answer).
+class CHostileDevice {
+public:
+    using Answer = std::function<Bytes(const Bytes& request)>;
+    CHostileDevice(size_t requestLength, Answer answer)
+        : m_pty(53), m_thread([this, requestLength, answer] {
+              const Bytes reply = answer(m_pty.Receive(requestLength, 5000));
+              if (reply.empty())
+                  m_pty.Pty().Close();
+              else
+                  m_pty.Send(reply);
+          }) {}
+    ~CHostileDevice() { m_thread.join(); }
+
+private:
+    test::CRegisteredPty m_pty;
+    std::thread m_thread;
+};
+
+TEST(RunCommandTest, WrongRepliesAreMismatchesAndADeviceThatGoesAwayEndsTheRunAtOnce) {
+    auto adu = [](Bytes bytes) { return [bytes](const Bytes&) { return RtuFrameOf(bytes); }; };
+    const struct {
+        CHostileDevice::Answer answer;
+        int code;
+        const char* out; // the last lines
+    } cases[] = {
+        {adu({7, 3, 4, 0, 1, 0, 2}), 0, "registers 0001 0002\nresult ok\n"},
+        {adu({8, 3, 4, 0, 1, 0, 2}), 1,
+         "result mismatch (reply from slave 8, the request was to 7)"},
+        {adu({7, 3, 2, 0, 1}), 1, "result mismatch (byte count 2 in the reply, 4 for the 2 reg"},
+        {[](const Bytes& request) { return request; }, 1,
+         "result mismatch (an echo of the request"},
+        {[](const Bytes&) {
+             return Bytes{7, 3, 4};
+         },
+         2, "RX 07 03 04\nresult timeout\n"},
+        {[](const Bytes&) { return Bytes{}; }, 3, "result port-error\n"},
+    };
+    for (const auto& c : cases) {
+        CHostileDevice device(8, c.answer);
+        std::ostringstream out, err;
+        const int code = cli::RunCli({"run", "--port", "COM53", "--mode", "modbus-rtu", "--slave",
+                                      "7", "--function", "03", "--start", "0000", "--length", "2",
+                                      "--timeout", "1500"},
+                                     out, err);
+        EXPECT_EQ(code, c.code) << c.out << err.str();
+        EXPECT_NE(out.str().find(c.out), std::string::npos) << out.str();
+        EXPECT_EQ(out.str().rfind("TX 07 03 00 00 00 02", 0), 0u) << out.str();
+    }
+    CHostileDevice gone(1, [](const Bytes&) { return Bytes{}; });
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::RunCli({"run", "--port", "COM53", "--timeout", "60000", "41 <06>"}, out, err),
+              3);
+    EXPECT_EQ(out.str(), "TX 41\nresult port-error\n");
+    EXPECT_NE(err.str().find("the device went away"), std::string::npos) << err.str();
 }
 
 } // namespace

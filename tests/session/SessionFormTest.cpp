@@ -4,6 +4,7 @@
 #include "options/GlobalOptions.h"
 #include "options/OptionDefaults.h"
 #include "options/OptionKeys.h"
+#include "platform/TypingLimit.h"
 #include "session/FormStates.h"
 #include "session/SessionFormFixture.h"
 #include "session/SessionFormIds.h"
@@ -78,8 +79,8 @@ TEST_F(SessionFormTest, ControlsLoadFromTheGlobalStoreClamped) {
     EXPECT_EQ(Edit(kRepeatCycle)->text(), "3000");
     EXPECT_TRUE(Button(kDtr)->isChecked());
     EXPECT_FALSE(Button(kTestSend)->isChecked());
-    EXPECT_EQ(Edit(kSlaveAddress)->maxLength(), 5);
-    EXPECT_EQ(Edit(kWordsData)->maxLength(), 2000);
+    EXPECT_EQ(CTypingLimit::LimitOf(Edit(kSlaveAddress)), 5);
+    EXPECT_EQ(CTypingLimit::LimitOf(Edit(kWordsData)), 2000);
     EXPECT_EQ(qobject_cast<QTextEdit*>(Form().Control(kInput))->geometry().left(),
               Form().Control(kFunctionLabel)->x());
 }
@@ -177,6 +178,50 @@ TEST_F(SessionFormTest, OpenAndCloseAPortWithItsLines) {
     Button(kOpenClose)->click();
     EXPECT_FALSE(Form().IsPortOpen());
     EXPECT_EQ(Button(kOpenClose)->text(), "Open");
+}
+
+TEST_F(SessionFormTest, OpenRefusesABlankLineSettingAndAnUneditedPathKeepsItsBytes) {
+    test::CRegisteredPty pty(2);
+    GlobalOptions().SetInt(opt::kStopBitsIndex, -1); // as a damaged settings file can leave it
+    GlobalOptions().SetString(opt::kTransferFilePath, "/tmp/caf\xE9.bin");
+    test::CMessageRecorder boxes;
+    ChoosePort(2);
+    Button(kOpenClose)->click();
+    EXPECT_FALSE(Form().IsPortOpen());
+    ASSERT_EQ(boxes.Requests().size(), 1u);
+    EXPECT_EQ(boxes.Requests()[0].text, "Choose the Stop Bits before opening the port.");
+    Choose(kStopBits, 1);
+    Button(kOpenClose)->click();
+    EXPECT_TRUE(Form().IsPortOpen());
+    Form().CollectControls();
+    EXPECT_EQ(Form().Binder().GetString(opt::kTransferFilePath), "/tmp/caf\xE9.bin");
+}
+
+TEST_F(SessionFormTest, OnlyAPortTheUserMayNotOpenBringsAMessage) {
+    test::CRegisteredPty pty(3);
+    ChoosePort(3);
+    {
+        test::CRecordingPort holder(3); // another program has it
+        ASSERT_TRUE(holder.Open());
+        test::CMessageRecorder boxes;
+        Button(kOpenClose)->click();
+        EXPECT_FALSE(Form().IsPortOpen());
+        EXPECT_TRUE(boxes.Requests().empty()) << "a busy port stays silent";
+    }
+    test::CMessageRecorder boxes;
+    {
+        const test::CDeniedDevice denied(pty.Pty().SlavePath());
+        Button(kOpenClose)->click();
+    }
+    EXPECT_FALSE(Form().IsPortOpen());
+    ASSERT_EQ(boxes.Requests().size(), 1u);
+    EXPECT_EQ(boxes.Requests()[0].caption, "Error");
+    EXPECT_EQ(boxes.Requests()[0].text,
+              "Cannot open COM3 (" + pty.Pty().SlavePath() +
+                  "): permission denied. Add your user to the dialout group (sudo usermod -aG "
+                  "dialout $USER) and log in again.");
+    Button(kOpenClose)->click();
+    EXPECT_TRUE(Form().IsPortOpen()) << "opens once the rights are there";
 }
 
 TEST_F(SessionFormTest, ChangesWhileOpenReopenTheirPort) {

@@ -27,7 +27,10 @@ CDevsimProcess::CDevsimProcess(std::vector<std::string> args) {
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     m_out = out[0];
-    m_path = ReadLine();
+    const std::string first = ReadLine();
+    const size_t space = first.find(' ');
+    m_path = first.substr(0, space);
+    m_portName = space == std::string::npos ? "" : first.substr(space + 1);
 }
 
 CDevsimProcess::~CDevsimProcess() {

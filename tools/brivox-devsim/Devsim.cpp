@@ -1,7 +1,7 @@
 #include "brivox-devsim/Devsim.h"
 
 #include "platform/FileIO.h"
-#include "serial/PortMap.h"
+#include "serial/PortDiscovery.h"
 #include "util/Text.h"
 
 #include <algorithm>
@@ -31,7 +31,7 @@ int MillisecondsUntil(Clock::time_point now, Clock::time_point a, Clock::time_po
 
 CDevsim::~CDevsim() {
     if (m_registered != 0)
-        UnregisterPort(PortMapFolder(), m_registered, Path());
+        UnregisterPort(PortMapFolder(), m_registered, LinkTarget());
 }
 
 std::string CDevsim::Start(int registerNumber) {
@@ -39,10 +39,24 @@ std::string CDevsim::Start(int registerNumber) {
         return error;
     if (registerNumber == 0)
         return "";
-    if (std::string error = RegisterPort(PortMapFolder(), registerNumber, Path()); !error.empty())
+    if (registerNumber == kFreeNumber) {
+        std::vector<int> inUse;
+        for (const CPortEntry& entry : DiscoverPortTable())
+            inUse.push_back(entry.number);
+        std::string error;
+        m_registered = RegisterFreePort(PortMapFolder(), LinkTarget(), inUse, error);
+        return error;
+    }
+    if (std::string error = RegisterPort(PortMapFolder(), registerNumber, LinkTarget());
+        !error.empty())
         return error;
     m_registered = registerNumber;
     return "";
+}
+
+// Through this process's descriptor of the terminal, so that the link dies with the process.
+std::string CDevsim::LinkTarget() const {
+    return ProcessOwnedPath(m_pty.Slave());
 }
 
 std::string CDevsim::Serve(int seconds, int stopFd) {

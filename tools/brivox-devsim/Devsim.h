@@ -17,14 +17,20 @@ public:
     CDevsim& operator=(const CDevsim&) = delete;
     ~CDevsim(); // removes the port-map link it made
 
-    // Opens the pseudo-terminal and, for a number other than 0, links it as COM<number>.
+    static constexpr int kFreeNumber = -1;
+
+    // Opens the pseudo-terminal and, for a number other than 0, links it as COM<number>
+    // (kFreeNumber: the lowest free one).
     std::string Start(int registerNumber);
     const std::string& Path() const { return m_pty.SlavePath(); }
+    // The COM number linked to the terminal; 0 when none.
+    int Registered() const { return m_registered; }
 
     // Answers what arrives until stopFd becomes readable or the seconds (0: no limit) pass.
     std::string Serve(int seconds, int stopFd);
 
 private:
+    std::string LinkTarget() const;
     bool ReadRequests();
     void Answer(const std::vector<CExchange>& exchanges);
     void Log(const char* direction, const std::vector<uint8_t>& bytes);

@@ -1,5 +1,6 @@
 #include "brivox-devsim/DevsimOptions.h"
 
+#include "brivox-devsim/Devsim.h"
 #include "brivox-devsim/ModbusLink.h"
 #include "brivox-devsim/ReplyModel.h"
 #include "cli/CliArguments.h"
@@ -8,8 +9,9 @@ namespace brivox::devsim {
 
 const char kDevsimUsage[] =
     "usage: brivox-devsim (--echo | --reply WHEN=ANSWER... | --modbus rtu|ascii [--slave N])\n"
-    "                     [--register N] [--seconds N] [-v]\n"
-    "A simulated serial device on a pseudo-terminal; prints the terminal's path first.\n"
+    "                     [--register N|free] [--seconds N] [-v]\n"
+    "A simulated serial device on a pseudo-terminal. Its first line of output is the terminal's\n"
+    "path, followed by COM<N> when it is registered.\n"
     "  --echo             answer every byte with itself\n"
     "  --reply W=A        when the bytes received end with W, answer A (hex, repeatable:\n"
     "                     the first rule that matches answers)\n"
@@ -18,7 +20,8 @@ const char kDevsimUsage[] =
     "                     when a is a multiple of 3, input a when a is even, holding\n"
     "                     register a holds a, input register a holds 0x8000 + a\n"
     "  --slave N          the slave address, 1 to 247 (default 1)\n"
-    "  --register N       link the terminal as COM<N> in the port map while serving\n"
+    "  --register N|free  link the terminal as COM<N> (free: the lowest COM number no port\n"
+    "                     uses) in the port map while serving\n"
     "  --seconds N        stop after N seconds (default: serve until killed)\n"
     "  -v                 log each request and reply as hex lines\n";
 
@@ -86,10 +89,12 @@ std::string ParseDevsimOptions(const std::vector<std::string>& args, CDevsimOpti
     if (!parsed.Positionals().empty())
         return "unexpected argument " + parsed.Positionals()[0];
     options.verbose = parsed.Has("-v");
-    options.registerNumber =
-        parsed.Has("--register") ? NumberIn(parsed.Value("--register"), 1, 9999) : 0;
-    if (options.registerNumber < 0)
-        return "--register takes a COM number from 1 to 9999";
+    const std::string registerText = parsed.Value("--register");
+    options.registerNumber = !parsed.Has("--register") ? 0
+                             : registerText == "free"  ? CDevsim::kFreeNumber
+                                                       : NumberIn(registerText, 1, 9999);
+    if (options.registerNumber == -1 && registerText != "free")
+        return "--register takes a COM number from 1 to 9999, or free";
     options.seconds = parsed.Has("--seconds") ? NumberIn(parsed.Value("--seconds"), 1, 1000000) : 0;
     if (options.seconds < 0)
         return "--seconds takes a whole number of seconds, at least 1";

@@ -11,7 +11,7 @@ namespace brivox::devsim {
 // What the command line asks of brivox-devsim.
 struct CDevsimOptions {
     std::unique_ptr<CDeviceModel> model;
-    int registerNumber = 0; // link the pseudo-terminal as COM<n> in the port map; 0: do not
+    int registerNumber = 0; // link the pseudo-terminal as COM<n>; 0: do not; -1: the first free
     int seconds = 0;        // serve this long; 0: until killed
     bool verbose = false;   // log every request and reply as hex lines
     bool help = false;

@@ -28,7 +28,10 @@ int main(int argc, char** argv) {
     CDevsim devsim(*options.model, std::cout, options.verbose);
     std::string error = devsim.Start(options.registerNumber);
     if (error.empty()) {
-        std::cout << devsim.Path() << std::endl;
+        std::cout << devsim.Path();
+        if (devsim.Registered() != 0)
+            std::cout << " COM" << devsim.Registered();
+        std::cout << std::endl;
         error = devsim.Serve(options.seconds, stopFd);
     }
     if (!error.empty()) {

@@ -2,10 +2,11 @@
 
 #include "cli/ScriptOutput.h"
 #include "options/OptionKeys.h"
+#include "platform/FileIO.h"
 #include "script/JPScript.h"
 #include "util/Text.h"
 
-#include <fcntl.h>
+#include <limits>
 #include <ostream>
 #include <unistd.h>
 
@@ -38,9 +39,12 @@ int RunCompileFile(const CCliArguments& args, CCliStreams& io) {
         return 1;
     }
     const std::string& path = args.Positionals()[0];
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only the first 1024 bytes are read, so any size will do; but only a regular file.
+    FileReadError readError;
+    const int fd = OpenRegularFile(path, std::numeric_limits<int64_t>::max(), readError);
     if (fd < 0) {
-        io.err << "brivox-cli compile-file: cannot open " << path << "\n";
+        io.err << "brivox-cli compile-file: cannot open " << path << ": "
+               << FileReadErrorText(readError) << "\n";
         return 1;
     }
     COptionStore options;

@@ -2,22 +2,23 @@
 
 #include "cli/CompileCommand.h"
 #include "cli/ModbusOptions.h"
-#include "modbus/ModbusFrame.h"
+#include "cli/RunOptions.h"
+#include "cli/TrafficLog.h"
+#include "modbus/ModbusReply.h"
 #include "modbus/ModbusRequest.h"
 #include "options/OptionDefaults.h"
 #include "options/OptionKeys.h"
 #include "platform/Language.h"
 #include "script/ScriptExecutor.h"
-#include "serial/PortDiscovery.h"
 #include "serial/SerialPort.h"
 #include "util/Text.h"
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
-#include <filesystem>
-#include <mutex>
+#include <functional>
 #include <ostream>
 #include <thread>
 
@@ -29,13 +30,19 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kPortError = 3;
 constexpr int kTimedOut = 2;
-constexpr int kEventWaitMs = 50;
+// A MODBUS reply is judged once the line has been quiet this long after it: bytes that follow a
+// frame belong to the answer too.
+constexpr int kReplySettleMs = 50;
 
-// The port and the script host of one run: received bytes go to the run state on the event
-// loop's thread; reports are printed as the worker makes them.
+int64_t MillisecondsSince(Clock::time_point then) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - then).count();
+}
+
+// The port and the script host of one run: received bytes go to the run state and the traffic
+// log on the event loop's thread; sent bytes are logged as the worker reports them.
 class CRunPort : public CSerialPort, public CScriptHost {
 public:
-    CRunPort(const COptionStore& options, std::ostream& out) : m_options(options), m_out(out) {}
+    CRunPort(const COptionStore& options, std::ostream& out) : m_options(options), m_traffic(out) {}
     ~CRunPort() override { Close(); }
 
     int32_t ReadIntOption(const std::string& name, int32_t fallback) override {
@@ -48,35 +55,44 @@ public:
     void SetRts(bool raised) override { SetRTS(raised); }
     void Report(uint8_t byte, ByteReport kind) override {
         Touch();
-        static const char* const kinds[] = {"RX %s mismatch", "TX %s", "RX %s ok"};
-        std::string line = kinds[static_cast<int>(kind)];
-        line.replace(line.find("%s"), 2, FormatNumber(byte, 16, 2));
-        const std::lock_guard lock(m_outMutex);
-        m_out << line << "\n" << std::flush;
+        if (kind == ByteReport::Sent)
+            m_traffic.Add(CTrafficLog::Direction::Tx, &byte, 1);
+        else if (kind == ByteReport::Mismatch && m_firstMismatch < 0)
+            m_firstMismatch = m_compared.load();
+        ++m_compared;
     }
     CScriptRunState& RunState() override { return m_state; }
 
     // Milliseconds since the last byte went out or was compared.
-    int64_t QuietMs() const {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() -
-                                                                     m_lastActivity.load())
-            .count();
-    }
+    int64_t QuietMs() const { return MillisecondsSince(m_lastActivity.load()); }
+    int64_t ReceiveQuietMs() const { return MillisecondsSince(m_lastReceived); }
+    bool Lost() const { return m_lost; }
+    // The index among all compared reply bytes of the first that differed, or -1.
+    int FirstMismatch() const { return m_firstMismatch; }
     std::vector<uint8_t> Reply() const {
         return m_state.ResponseBytes(CScriptRunState::kResponseLimit);
     }
+    CTrafficLog& Traffic() { return m_traffic; }
 
 protected:
-    void OnReceive(const uint8_t* bytes, int count) override { m_state.OnReceived(bytes, count); }
+    void OnReceive(const uint8_t* bytes, int count) override {
+        m_state.OnReceived(bytes, count);
+        m_traffic.Add(CTrafficLog::Direction::Rx, bytes, static_cast<size_t>(count));
+        m_lastReceived = Clock::now();
+    }
+    void OnPortLost() override { m_lost = true; }
 
 private:
     void Touch() { m_lastActivity = Clock::now(); }
 
     const COptionStore& m_options;
-    std::ostream& m_out;
-    std::mutex m_outMutex;
+    CTrafficLog m_traffic;
     CScriptRunState m_state;
     std::atomic<Clock::time_point> m_lastActivity{Clock::now()};
+    Clock::time_point m_lastReceived = Clock::now();
+    std::atomic<int> m_compared{0};
+    std::atomic<int> m_firstMismatch{-1};
+    bool m_lost = false;
 };
 
 QCoreApplication& EventLoop() {
@@ -89,35 +105,35 @@ QCoreApplication& EventLoop() {
     return *QCoreApplication::instance();
 }
 
-// Runs the event loop (which delivers received bytes) until done() or the port has been quiet
-// for the time limit.
-bool RunEventsUntil(const std::function<bool()>& done, const CRunPort& port, int timeoutMs) {
-    while (!done()) {
-        if (port.QuietMs() >= timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, kEventWaitMs);
-    }
-    return true;
-}
+enum class WaitEnd { Done, TimedOut, Lost };
 
-// COM<n>, or a device node that the port map or discovery knows under a number.
-int PortNumberOf(const std::string& port) {
-    if (port.rfind("COM", 0) == 0)
-        return PortNumberFromComboText(port);
-    std::error_code error;
-    const auto wanted = std::filesystem::weakly_canonical(port, error);
-    for (const CPortEntry& entry : DiscoverPortTable()) {
-        if (std::filesystem::weakly_canonical(entry.device, error) == wanted)
-            return entry.number;
+// How a wait stands: over, or the longest sleep before it must be looked at again without an
+// event (-1: only an event or the time limit can change it).
+using WaitCheck = std::function<int()>;
+
+// Sleeps in the event loop, which delivers received bytes and the port's end, until the check
+// says the wait is over, the device goes away or the port has been quiet for the time limit.
+WaitEnd WaitFor(const WaitCheck& check, const CRunPort& port, int timeoutMs) {
+    QTimer wake;
+    wake.setSingleShot(true);
+    for (;;) {
+        if (port.Lost())
+            return WaitEnd::Lost;
+        const int recheckMs = check();
+        if (recheckMs == 0)
+            return WaitEnd::Done;
+        const int64_t left = timeoutMs - port.QuietMs();
+        if (left <= 0)
+            return WaitEnd::TimedOut;
+        wake.start(static_cast<int>(recheckMs < 0 ? left : std::min<int64_t>(left, recheckMs)));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    return 0;
 }
 
 struct CRunRequest {
     std::vector<CJPItem> items;
     bool modbus = false;
     bool ascii = false;
-    int quantity = 0;
 };
 
 // The items to run from the text or the MODBUS fields; an error text, empty on success.
@@ -130,7 +146,6 @@ std::string BuildItems(const CCliArguments& args, COptionStore& options, CRunReq
         if (std::string error = ApplyModbusFields(args, options, boxes); !error.empty())
             return error;
         request.ascii = mode == "modbus-ascii";
-        request.quantity = options.GetInt(opt::kModbusLength, 0);
         const CModbusBuildResult built = BuildModbusRequest(script, request.ascii, boxes);
         if (!built.Succeeded())
             return built.message;
@@ -147,31 +162,79 @@ std::string BuildItems(const CCliArguments& args, COptionStore& options, CRunReq
     return "";
 }
 
-int PrintModbusReply(const CRunRequest& request, const std::vector<uint8_t>& reply, bool complete,
-                     std::ostream& out) {
-    for (const uint8_t byte : reply)
-        out << "RX " << FormatNumber(byte, 16, 2) << "\n";
-    if (!complete) {
-        out << "result timeout\n";
-        return kTimedOut;
-    }
-    std::vector<uint8_t> adu;
-    if (!(request.ascii ? AduOfAsciiFrame(reply, adu) : AduOfRtuFrame(reply, adu))) {
-        out << "result bad-checksum\n";
-        return 1;
-    }
-    for (const std::string& line : DescribeModbusReply(adu, request.quantity))
-        out << line << "\n";
-    const bool exception = adu.size() > 1 && (adu[1] & 0x80);
-    out << (exception ? "result exception\n" : "result ok\n");
-    return exception ? 1 : 0;
+int PortLost(CRunPort& port, CCliStreams& io) {
+    port.Traffic().Flush();
+    io.out << "result port-error\n";
+    io.err << "brivox-cli run: " << port.GetLastError() << "\n";
+    return kPortError;
 }
 
-bool ReplyComplete(const CRunRequest& request, const std::vector<uint8_t>& reply) {
-    if (request.ascii)
-        return AsciiFrameEnded(reply);
-    const size_t length = RtuReplyLength(reply);
-    return length != 0 && reply.size() >= length;
+// After the request went out: waits for a whole reply and judges it.
+int AwaitModbusReply(const CRunRequest& request, CRunPort& port, int timeoutMs, CCliStreams& io) {
+    const std::vector<uint8_t> sent = request.items.front().bytes.ToVector();
+    auto judge = [&] { return CheckModbusReply(sent, port.Reply(), request.ascii); };
+    const WaitEnd end = WaitFor(
+        [&] {
+            if (judge().verdict == ModbusVerdict::Incomplete)
+                return -1;
+            return static_cast<int>(std::max<int64_t>(0, kReplySettleMs - port.ReceiveQuietMs()));
+        },
+        port, timeoutMs);
+    if (end == WaitEnd::Lost)
+        return PortLost(port, io);
+    port.Traffic().Flush();
+    const CModbusReplyCheck check = judge();
+    if (IsBroadcastRequest(sent, request.ascii) && port.Reply().empty()) {
+        io.out << "result ok (a broadcast gets no reply)\n";
+        return 0;
+    }
+    switch (check.verdict) {
+    case ModbusVerdict::Incomplete:
+        io.out << "result timeout\n";
+        return kTimedOut;
+    case ModbusVerdict::Ok:
+    case ModbusVerdict::Exception:
+        for (const std::string& line : check.lines)
+            io.out << line << "\n";
+        io.out << (check.verdict == ModbusVerdict::Ok ? "result ok\n" : "result exception\n");
+        return check.verdict == ModbusVerdict::Ok ? 0 : 1;
+    case ModbusVerdict::BadChecksum:
+        io.out << "result bad-checksum (" << check.reason << ")\n";
+        return 1;
+    case ModbusVerdict::Mismatch:
+        break;
+    }
+    io.out << "result mismatch (" << check.reason << ")\n";
+    return 1;
+}
+
+// The expect item that holds the n-th compared reply byte.
+const CJPItem* ExpectItemOf(const std::vector<CJPItem>& items, int n) {
+    for (const CJPItem& item : items) {
+        if (item.kind != JPItemKind::Expect)
+            continue;
+        if (n < item.bytes.GetLength())
+            return &item;
+        n -= item.bytes.GetLength();
+    }
+    return nullptr;
+}
+
+int ScriptResult(const CRunRequest& request, RunOutcome outcome, CRunPort& port, CCliStreams& io) {
+    port.Traffic().Flush();
+    switch (outcome) {
+    case RunOutcome::Mismatch:
+        if (const CJPItem* item = ExpectItemOf(request.items, port.FirstMismatch()))
+            io.out << "expected " << HexPairs(item->bytes.ToVector()) << "\n";
+        io.out << "result mismatch\n";
+        return 1;
+    case RunOutcome::Stopped:
+        io.out << "result timeout\n";
+        return kTimedOut;
+    default:
+        io.out << "result match\n";
+        return 0;
+    }
 }
 
 int RunOnPort(const CRunRequest& request, CRunPort& port, int timeoutMs, CCliStreams& io) {
@@ -185,53 +248,45 @@ int RunOnPort(const CRunRequest& request, CRunPort& port, int timeoutMs, CCliStr
         finished = true;
         QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::User));
     });
-    if (!RunEventsUntil([&] { return finished.load(); }, port, timeoutMs))
-        port.RunState().SetSending(false); // the reply did not come in time
+    const WaitEnd end = WaitFor([&] { return finished ? 0 : -1; }, port, timeoutMs);
+    if (end != WaitEnd::Done)
+        port.RunState().SetSending(false); // wakes a run that waits for a reply
     worker.join();
-    if (request.modbus) {
-        const bool complete =
-            RunEventsUntil([&] { return ReplyComplete(request, port.Reply()); }, port, timeoutMs);
-        return PrintModbusReply(request, port.Reply(), complete, io.out);
-    }
-    switch (outcome) {
-    case RunOutcome::Mismatch:
-        io.out << "result mismatch\n";
-        return 1;
-    case RunOutcome::Stopped:
-        io.out << "result timeout\n";
-        return kTimedOut;
-    default:
-        io.out << "result match\n";
-        return 0;
-    }
+    if (end == WaitEnd::Lost)
+        return PortLost(port, io);
+    if (request.modbus)
+        return AwaitModbusReply(request, port, timeoutMs, io);
+    return ScriptResult(request, outcome, port, io);
 }
 
 int RunRun(const CCliArguments& args, CCliStreams& io) {
+    CRunOptions runOptions;
     COptionStore options;
     RegisterDefaultOptions(options, LanguageCode());
-    options.SetInt(opt::kByteDelay, ReadLeadingInt(args.Value("--delay", "0")));
-    options.SetInt(opt::kRtsWhileSending, args.Has("--rts-while-sending") ? 1 : 0);
-    const int timeoutMs = ReadLeadingInt(args.Value("--timeout", "2000"));
     CRunRequest request;
-    if (const std::string error = BuildItems(args, options, request); !error.empty()) {
-        io.err << "brivox-cli run: " << error << "\n";
-        return kPortError;
+    std::string error = ParseRunOptions(args, runOptions);
+    if (error.empty()) {
+        options.SetInt(opt::kByteDelay, runOptions.delayMs);
+        options.SetInt(opt::kRtsWhileSending, args.Has("--rts-while-sending") ? 1 : 0);
+        error = BuildItems(args, options, request);
     }
-    const int number = PortNumberOf(args.Value("--port"));
-    if (number <= 0) {
-        io.err << "brivox-cli run: no port " << args.Value("--port")
-               << " (give COM<n> as brivox-cli ports lists them)\n";
+    if (!error.empty()) {
+        io.err << "brivox-cli run: " << error << "\n";
         return kPortError;
     }
     EventLoop();
     CRunPort port(options, io.out);
-    port.SetCommPort(number);
-    port.SetSettings(args.Value("--settings", "115200,N,8,1"));
+    port.SetCommPort(runOptions.portNumber);
+    port.SetDevicePath(runOptions.devicePath);
+    port.SetSettings(runOptions.settings);
     if (!port.Open()) {
-        io.err << "brivox-cli run: " << port.GetLastError() << "\n";
+        io.err << "brivox-cli run: " << port.GetLastError();
+        if (port.GetLastErrorKind() == PortError::NoSuchPort)
+            io.err << " (brivox-cli ports lists the ports; --port also takes a device path)";
+        io.err << "\n";
         return kPortError;
     }
-    return RunOnPort(request, port, timeoutMs, io);
+    return RunOnPort(request, port, runOptions.timeoutMs, io);
 }
 
 } // namespace
@@ -246,10 +301,11 @@ CCommand RunCommand() {
                                    {"--timeout", true}});
     return {"run",
             "--port COM<n>|DEVICE [--settings 115200,N,8,1] [--mode detail|string|decimal|"
-            "modbus-rtu|modbus-ascii] [--delay MS] [--rts-while-sending] [--timeout MS] "
+            "modbus-rtu|modbus-ascii] [--delay 0-500] [--rts-while-sending] [--timeout MS] "
             "[MODBUS fields as for modbus] [--] [TEXT]",
-            "open the port and run TEXT (or a MODBUS request): TX/RX lines, then the result; "
-            "exit 0 match, 1 mismatch, 2 timeout, 3 port or syntax error",
+            "open the port and run TEXT (or a MODBUS request): what went each way as TX/RX lines "
+            "of up to 16 bytes, then the result; exit 0 match, 1 mismatch, 2 timeout, 3 port or "
+            "syntax error or the device went away",
             options,
             RunRun,
             kPortError};

@@ -42,8 +42,8 @@ int RunSettings(const CCliArguments& args, CCliStreams& io) {
     COptionLoadReport report;
     store.Load(path, true, &report);
     using Outcome = COptionLoadReport::Outcome;
-    if (report.outcome == Outcome::Unreadable) {
-        io.err << "brivox-cli settings: cannot read " << path << "\n";
+    if (report.outcome == Outcome::Unreadable || report.outcome == Outcome::Missing) {
+        io.err << "brivox-cli settings: cannot read " << path << ": " << report.reason << "\n";
         return 1;
     }
     for (const auto& [name, value] : store.GetEntries())

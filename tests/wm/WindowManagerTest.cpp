@@ -1,0 +1,242 @@
+// The main frame and child sessions as a window manager (openbox on Xvfb) sees them.
+#include "XServerLane.h"
+#include "app/AboutBox.h"
+#include "app/MainFrame.h"
+#include "app/SessionHost.h"
+#include "options/GlobalOptions.h"
+#include "options/OptionDefaults.h"
+#include "session/SessionForm.h"
+#include "session/SessionFormIds.h"
+#include "support/LayoutCheck.h"
+#include "support/PortTestSupport.h"
+#include "support/QtApp.h"
+#include "support/TempFolder.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QProcess>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace brivox {
+namespace {
+
+using test::CommandOutput;
+using test::WmGeometry;
+using test::XProperty;
+
+constexpr int kSettleMs = 5000;
+constexpr int kStableMs = 700;
+
+class WindowManagerTest : public testing::Test {
+protected:
+    WindowManagerTest() {
+        GlobalOptions().Clear();
+        RegisterDefaultOptions(GlobalOptions(), "eng");
+        QDir().mkpath(BRIVOX_SCREENSHOT_DIR);
+    }
+    ~WindowManagerTest() override { CSessionHost::DestroyAllChildSessions(); }
+
+    // A new frame, shown, mapped and fitted (or maximised) as the window manager sees it.
+    CMainFrame& StartFrame() {
+        m_frame = std::make_unique<CMainFrame>(StatePath());
+        m_frame->ActivateFrame();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(m_frame.get()));
+        EXPECT_TRUE(WaitForStableGeometry(*m_frame));
+        return *m_frame;
+    }
+    void CloseFrame() { m_frame.reset(); }
+
+    unsigned long Id(const QWidget& window) const { return window.winId(); }
+    std::string StatePath() const { return m_folder.Path("xyt_wnds_state.dat"); }
+    bool Maximized(const QWidget& window) const {
+        return XProperty(Id(window), "_NET_WM_STATE").find("MAXIMIZED_VERT") != std::string::npos;
+    }
+    void SetMaximized(const QWidget& window, bool on) {
+        CommandOutput("wmctrl -i -r " + std::to_string(Id(window)) + " -b " +
+                      (on ? "add" : "remove") + ",maximized_vert,maximized_horz");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Maximized(window) == on; }, kSettleMs));
+        EXPECT_TRUE(WaitForStableGeometry(window));
+    }
+    // The window manager's geometry has stopped changing for long enough that the program's
+    // own settling (a fit, a snap back) is over too.
+    bool WaitForStableGeometry(const QWidget& window) {
+        test::CWmGeometry last = WmGeometry(Id(window));
+        QElapsedTimer unchanged;
+        unchanged.start();
+        return QTest::qWaitFor(
+            [&] {
+                const test::CWmGeometry now = WmGeometry(Id(window));
+                if (now.frame != last.frame || now.client != last.client)
+                    unchanged.restart();
+                last = now;
+                return unchanged.elapsed() >= kStableMs && !now.frame.isEmpty();
+            },
+            kSettleMs);
+    }
+    static void Photograph(const char* name) {
+        const QString file = QStringLiteral(BRIVOX_SCREENSHOT_DIR "/wm-%1.png").arg(name);
+        EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(file))
+            << file.toStdString();
+    }
+
+    test::CQtAppFirst m_app;
+    test::CTempFolder m_folder;
+    std::unique_ptr<CMainFrame> m_frame;
+};
+
+TEST_F(WindowManagerTest, MaximiseWorksAndRestoreBringsBackTheFittedFrame) {
+    CMainFrame& frame = StartFrame();
+    const test::CWmGeometry normal = WmGeometry(Id(frame));
+    EXPECT_NE(XProperty(Id(frame), "_NET_WM_ALLOWED_ACTIONS").find("MAXIMIZE_HORZ"),
+              std::string::npos);
+    Photograph("main");
+
+    SetMaximized(frame, true);
+    EXPECT_TRUE(frame.isMaximized());
+    EXPECT_EQ(WmGeometry(Id(frame)).client.width(),
+              QGuiApplication::primaryScreen()->size().width());
+
+    SetMaximized(frame, false);
+    EXPECT_EQ(WmGeometry(Id(frame)).frame, normal.frame);
+    EXPECT_EQ(WmGeometry(Id(frame)).client, normal.client);
+}
+
+TEST_F(WindowManagerTest, TheStateFileKeepsTheNormalPlacementAcrossMaximisedRuns) {
+    const QRect normal = WmGeometry(Id(StartFrame())).frame;
+    const std::string expected =
+        "max=1&x=" + std::to_string(normal.x()) + "&y=" + std::to_string(normal.y()) +
+        "&cx=" + std::to_string(normal.width()) + "&cy=" + std::to_string(normal.height());
+    SetMaximized(*m_frame, true);
+    CloseFrame();
+    EXPECT_EQ(test::ReadTestFile(StatePath()), expected);
+
+    for (int run = 2; run <= 3; ++run) {
+        EXPECT_TRUE(Maximized(StartFrame())) << "run " << run;
+        CloseFrame();
+        EXPECT_EQ(test::ReadTestFile(StatePath()), expected) << "run " << run;
+    }
+
+    CMainFrame& frame = StartFrame();
+    SetMaximized(frame, false);
+    EXPECT_EQ(WmGeometry(Id(frame)).frame, normal) << "restored where it was left, fitted";
+}
+
+TEST_F(WindowManagerTest, DraggingABorderLeavesTheFittedSize) {
+    CMainFrame& frame = StartFrame();
+    const test::CWmGeometry before = WmGeometry(Id(frame));
+    const bool wmResizes =
+        XProperty(Id(frame), "_NET_WM_ALLOWED_ACTIONS").find("_NET_WM_ACTION_RESIZE") !=
+        std::string::npos;
+    // The bottom border, halfway along, dragged down while the program answers the window
+    // manager (it may wait for the program during a resize).
+    const std::string x = std::to_string(before.frame.center().x());
+    const std::string y = std::to_string(before.frame.bottom() - 1);
+    QProcess drag;
+    drag.start("xdotool",
+               QString::fromStdString(
+                   "mousemove " + x + " " + y + " mousedown 1 sleep 0.2 mousemove " + x + " " +
+                   std::to_string(before.frame.bottom() + 40) + " sleep 0.2 mousemove " + x + " " +
+                   std::to_string(before.frame.bottom() + 80) + " sleep 0.5")
+                   .split(' '));
+    QRect during = before.client;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            if (const QRect now = WmGeometry(Id(frame)).client; now != before.client)
+                during = now;
+            return drag.state() == QProcess::NotRunning;
+        },
+        kSettleMs));
+    CommandOutput("xdotool mouseup 1");
+    if (wmResizes) {
+        EXPECT_NE(during, before.client) << "the drag did not reach the border";
+    }
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return WmGeometry(Id(frame)).client == before.client; }, kSettleMs));
+    EXPECT_TRUE(WaitForStableGeometry(frame));
+    EXPECT_EQ(WmGeometry(Id(frame)).frame, before.frame);
+}
+
+TEST_F(WindowManagerTest, ChildFramesCascadeFromTheMainSessionWithEmptyCaptions) {
+    CMainFrame& frame = StartFrame();
+    const QWidget* mainHost = frame.View().MainHost();
+    const QPoint origin =
+        WmGeometry(Id(frame)).client.topLeft() + mainHost->mapTo(&frame, QPoint(0, 0));
+    for (int i = 1; i <= 3; ++i) {
+        CSessionHost* child = CSessionHost::AddChildSession();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(child));
+        ASSERT_TRUE(WaitForStableGeometry(*child));
+        EXPECT_EQ(WmGeometry(Id(*child)).frame.topLeft(), origin + QPoint(20 * i, 20 * i))
+            << "child " << i;
+        // Blank: an empty name would be shown as the window manager's "Unnamed Window".
+        EXPECT_EQ(XProperty(Id(*child), "_NET_WM_NAME"), "_NET_WM_NAME(UTF8_STRING) = \" \"");
+        EXPECT_EQ(XProperty(Id(*child), "WM_NAME"), "WM_NAME(STRING) = \" \"");
+    }
+    Photograph("children");
+}
+
+TEST_F(WindowManagerTest, TheFormInEveryModeAndTheAboutBoxLayOutCleanly) {
+    CSessionForm& form = *StartFrame().View().MainHost()->Form();
+    auto* mode = qobject_cast<QComboBox*>(form.Control(idc::kMode));
+    for (int index = 0; index < mode->count(); ++index) {
+        mode->setCurrentIndex(index);
+        emit mode->activated(index);
+        EXPECT_EQ(test::LayoutProblems(form), std::vector<std::string>{}) << "mode " << index;
+    }
+    CAboutBox about(m_frame.get());
+    about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    EXPECT_EQ(test::LayoutProblems(about), std::vector<std::string>{});
+}
+
+TEST_F(WindowManagerTest, AChildsPortMessageBelongsToItsWindowAndShowsItsCaption) {
+    test::CRegisteredPty working(3);
+    test::CRegisteredPty removed(5);
+    StartFrame();
+    CSessionHost* child = CSessionHost::AddChildSession();
+    ASSERT_TRUE(WaitForStableGeometry(*child));
+    CSessionForm& form = *child->Form();
+    auto* port = qobject_cast<QComboBox*>(form.Control(idc::kPort));
+    auto choose = [port](int number) {
+        port->setCurrentIndex(
+            port->findText(QStringLiteral("COM%1 (").arg(number), Qt::MatchStartsWith));
+        emit port->activated(port->currentIndex());
+    };
+    choose(3);
+    qobject_cast<QAbstractButton*>(form.Control(idc::kOpenClose))->click();
+    ASSERT_TRUE(form.IsPortOpen());
+    removed.Pty().Close();
+
+    std::string transientFor;
+    int boxWidth = 0;
+    QString caption;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !QTest::qWaitForWindowExposed(box) || !WaitForStableGeometry(*box))
+            return;
+        transientFor = XProperty(Id(*box), "WM_TRANSIENT_FOR");
+        boxWidth = WmGeometry(Id(*box)).frame.width();
+        caption = box->windowTitle();
+        Photograph("port-message");
+        box->accept();
+    });
+    choose(5);
+    EXPECT_EQ(caption, "Port Cannot be Changed");
+    char childId[32];
+    std::snprintf(childId, sizeof childId, "0x%lx", Id(*child));
+    EXPECT_NE(transientFor.find(childId), std::string::npos) << transientFor;
+    // The title bar holds the caption, a margin and the window manager's buttons.
+    QFont titleFont = QApplication::font();
+    titleFont.setBold(true);
+    EXPECT_GE(boxWidth, QFontMetrics(titleFont).horizontalAdvance(caption) + 100);
+}
+
+} // namespace
+} // namespace brivox

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "cli/CliArguments.h"
+
+#include <string>
+
+namespace brivox::cli {
+
+// The line and timing options of brivox-cli run, checked as the form checks its fields.
+struct CRunOptions {
+    int portNumber = 0;     // COM<n>, or 0 when a device path was given
+    std::string devicePath; // any path to a tty (/dev/pts/4, /dev/serial/by-id/...)
+    std::string settings = "115200,N,8,1";
+    int timeoutMs = 2000;
+    int delayMs = 0;
+};
+
+// Error text naming the option and what it takes, empty on success.
+std::string ParseRunOptions(const CCliArguments& args, CRunOptions& options);
+
+// BAUD,PARITY,DATA,STOP with one of the program's 13 rates, N, O or E, 7 or 8, 1 or 2; error text.
+std::string CheckLineSettings(const std::string& text);
+
+} // namespace brivox::cli
