@@ -1,7 +1,5 @@
 #include "session/SendProgram.h"
 
-#include "options/OptionDefaults.h"
-#include "options/OptionKeys.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -41,26 +39,6 @@ TEST(SendProgramTest, FileModeFindsOpensAndLoadsTheFirstKilobyte) {
         EXPECT_EQ(result.caption, c.shownAtOnce ? "Error" : "Syntax Error") << c.path;
     }
     EXPECT_EQ(TransferResultText(1024), "Transfered : 1024 bytes ");
-}
-
-TEST(SendProgramTest, CaptionsAndPlacesOfTheOtherModes) {
-    COptionStore options;
-    RegisterDefaultOptions(options, "eng");
-    CJPScript script(options);
-    options.SetInt(opt::kModeIndex, kDetailMode);
-    CSendProgramResult result = BuildSendProgram(script, kDetailMode, "41 4Z", {}, "");
-    EXPECT_EQ(result.caption, "Syntax Error");
-    EXPECT_GE(result.position, 3);
-    options.SetInt(opt::kModbusFunctionIndex, 5);
-    options.SetString(opt::kModbusWordsData, "");
-    result = BuildSendProgram(script, kModbusRtuMode, "", {false, true}, "");
-    EXPECT_EQ(result.caption, "Expression Error");
-    EXPECT_EQ(result.focus, ModbusFocus::WordsBox);
-    options.SetInt(opt::kModeIndex, kStringMode);
-    result = BuildSendProgram(script, kStringMode, "AB", {}, "");
-    EXPECT_TRUE(result.Succeeded());
-    ASSERT_EQ(script.Items().size(), 1u);
-    EXPECT_EQ(script.Items()[0].bytes.ToString(), "AB");
 }
 
 } // namespace
