@@ -13,7 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QTableWidget>
+#include <QTableView>
 #include <cmath>
 
 namespace brivox {
@@ -71,8 +71,9 @@ QWidget* MakeGroupBox(const CControlTemplate& control, QWidget* parent) {
     return group;
 }
 
+// A report-style list; its owner gives it a model.
 QWidget* MakeList(QWidget* parent) {
-    auto* list = new QTableWidget(parent);
+    auto* list = new QTableView(parent);
     list->horizontalHeader()->hide();
     list->verticalHeader()->hide();
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
