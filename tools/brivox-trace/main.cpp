@@ -1,0 +1,34 @@
+#include "brivox-trace/TraceViewer.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+#include <csignal>
+#include <iostream>
+#include <sys/signalfd.h>
+
+int main(int argc, char** argv) {
+    using namespace brivox::traceviewer;
+    CTraceViewerOptions options;
+    if (const std::string error = ParseTraceViewerOptions({argv + 1, argv + argc}, options);
+        !error.empty()) {
+        std::cerr << "brivox-trace: " << error << "\n" << kTraceViewerUsage;
+        return 2;
+    }
+    if (options.help) {
+        std::cout << kTraceViewerUsage;
+        return 0;
+    }
+    // A stop signal closes the window, which removes its socket file.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&stopSignals, signal);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+    const int stopFd = signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
+
+    QApplication application(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setApplicationName(QStringLiteral("brivox-trace"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    return RunTraceViewer(options, stopFd, std::cout, std::cerr);
+}
