@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/RichEdit.h"
 #include "support/ChildProcess.h"
+#include "support/PaneLines.h"
 #include "support/QtApp.h"
 #include "support/TraceCapture.h"
 #include "trace/TraceSocket.h"
@@ -22,18 +23,14 @@
 namespace brivox {
 namespace {
 
-QStringList Lines(const CRichEdit& pane) {
-    QStringList lines = pane.toPlainText().split(u'\n', Qt::SkipEmptyParts);
-    for (QString& line : lines)
-        line = line.trimmed();
-    return lines;
-}
+using test::PaneLines;
 
 class OwnTraceWindowTest : public testing::Test {
 protected:
     bool PaneAShows(const QStringList& lines) {
-        return QTest::qWaitFor(
-            [&] { return m_own.Window() != nullptr && Lines(m_own.Window()->PaneA()) == lines; });
+        return QTest::qWaitFor([&] {
+            return m_own.Window() != nullptr && PaneLines(m_own.Window()->PaneA()) == lines;
+        });
     }
 
     test::CQtAppFirst m_app;
@@ -54,14 +51,14 @@ TEST_F(OwnTraceWindowTest, MadeAtTheFirstLineShowingLinesOnlyWhileVisible) {
     EXPECT_EQ(window->size(), QSize(200, 700));
     EXPECT_EQ(window->ChannelError(), "");
     EXPECT_TRUE(TraceSocketListening(m_socket));
-    EXPECT_EQ(Lines(window->PaneA()), QStringList{"trying to open port 3"});
+    EXPECT_EQ(PaneLines(window->PaneA()), QStringList{"trying to open port 3"});
 
     window->hide();
     TraceToWindow("while hidden", false);
     window->show();
     TraceToWindow("stamped", true);
-    ASSERT_EQ(Lines(window->PaneA()).size(), 2);
-    EXPECT_TRUE(Lines(window->PaneA())[1].endsWith(" stamped"));
+    ASSERT_EQ(PaneLines(window->PaneA()).size(), 2);
+    EXPECT_TRUE(PaneLines(window->PaneA())[1].endsWith(" stamped"));
 
     window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -1,6 +1,7 @@
 #include "trace/XTraceWindow.h"
 
 #include "platform/RichEdit.h"
+#include "support/PaneLines.h"
 #include "support/QtApp.h"
 #include "trace/TraceClient.h"
 
@@ -15,13 +16,7 @@
 namespace brivox {
 namespace {
 
-// A pane's lines without their random indents.
-QStringList Lines(const CRichEdit& pane) {
-    QStringList lines = pane.toPlainText().split(u'\n', Qt::SkipEmptyParts);
-    for (QString& line : lines)
-        line = line.trimmed();
-    return lines;
-}
+using test::PaneLines;
 
 class XTraceWindowTest : public testing::Test {
 protected:
@@ -52,7 +47,7 @@ TEST_F(XTraceWindowTest, CommandsFillThePanes) {
     EXPECT_TRUE(VariablesShow(1, "speed=19200"));
     EXPECT_TRUE(VariablesShow(0, "c=1"));
     EXPECT_EQ(m_window.VariablePane(2).toPlainText(), "");
-    EXPECT_EQ(Lines(m_window.PaneA()), (QStringList{"first", "third"}));
+    EXPECT_EQ(PaneLines(m_window.PaneA()), (QStringList{"first", "third"}));
     const QString paneB = m_window.PaneB().toPlainText();
     EXPECT_TRUE(
         QRegularExpression("^ {0,9}\\d\\d:\\d\\d:\\d\\d second\\n$").match(paneB).hasMatch())
@@ -79,7 +74,7 @@ TEST_F(XTraceWindowTest, LinesDroppedWhileDisplayLogIsUncheckedStayDropped) {
     Execute({"xta1:dropped", "xta2t:dropped too"});
     m_window.DisplayLog().click();
     Execute({"xta1:shown again"});
-    EXPECT_EQ(Lines(m_window.PaneA()), (QStringList{"shown", "shown again"}));
+    EXPECT_EQ(PaneLines(m_window.PaneA()), (QStringList{"shown", "shown again"}));
     EXPECT_EQ(m_window.PaneB().toPlainText(), "");
 }
 

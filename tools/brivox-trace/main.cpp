@@ -1,10 +1,9 @@
 #include "brivox-trace/TraceViewer.h"
+#include "cli/StopSignals.h"
 
 #include <QApplication>
 #include <QStyleFactory>
-#include <csignal>
 #include <iostream>
-#include <sys/signalfd.h>
 
 int main(int argc, char** argv) {
     using namespace brivox::traceviewer;
@@ -19,12 +18,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     // A stop signal closes the window, which removes its socket file.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaddset(&stopSignals, signal);
-    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
-    const int stopFd = signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
+    const int stopFd = brivox::cli::StopSignalDescriptor();
 
     QApplication application(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
