@@ -1,14 +1,10 @@
 // Any datagram parses without a crash or undefined behaviour, and what parses says exactly what
 // the text said: a command rebuilt from its parts is the text again (a rectangle rebuilt from
-// its numbers parses to the same numbers). The lines of the input, run as a sequence of
-// commands, leave every variable shown once in its pane.
+// its numbers parses to the same numbers).
 #include "trace/TraceCommand.h"
 #include "trace/TracePaneText.h"
-#include "trace/TraceVariables.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <map>
 #include <string>
 
 namespace {
@@ -61,41 +57,10 @@ void CheckOne(std::string_view payload) {
     brivox::FormatTracePaneLine(command.text, nullptr, static_cast<int>(text.size() % 10));
 }
 
-void CheckSequence(std::string_view input) {
-    brivox::CTraceVariables variables;
-    std::map<std::string, std::string> expected;
-    for (size_t start = 0; start <= input.size();) {
-        const size_t end = std::min(input.find('\n', start), input.size());
-        const CTraceCommand command = brivox::ParseTraceCommand(input.substr(start, end - start));
-        if (command.kind == Kind::SetVariable) {
-            variables.Set(command.name, command.text);
-            expected[command.name] = command.text;
-        } else if (command.kind == Kind::RemoveVariable) {
-            variables.Remove(command.name);
-            expected.erase(command.name);
-        }
-        start = end + 1;
-    }
-    size_t shown = 0;
-    for (int pane = 0; pane < brivox::CTraceVariables::kPanes; ++pane)
-        shown += variables.PaneText(pane).size();
-    size_t wanted = 0;
-    int perPane[3] = {};
-    for (const auto& [name, value] : expected) {
-        wanted += name.size() + 1 + value.size();
-        ++perPane[brivox::VariablePane(name)];
-    }
-    for (const int count : perPane)
-        wanted += count > 1 ? 3 * (count - 1) : 0;
-    if (shown != wanted)
-        std::abort();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     CheckOne(input);
-    CheckSequence(input);
     return 0;
 }

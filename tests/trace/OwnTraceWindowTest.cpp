@@ -1,6 +1,5 @@
 #include "trace/OwnTraceWindow.h"
 
-#include "brivox-trace/TraceViewer.h"
 #include "platform/Paths.h"
 #include "platform/RichEdit.h"
 #include "support/ChildProcess.h"
@@ -10,13 +9,8 @@
 #include "trace/TraceSocket.h"
 #include "trace/XTraceWindow.h"
 
-#include <QApplication>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
-#include <sstream>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
@@ -69,13 +63,12 @@ TEST_F(OwnTraceWindowTest, MadeAtTheFirstLineShowingLinesOnlyWhileVisible) {
 }
 
 TEST_F(OwnTraceWindowTest, AStaleSocketFileDoesNotStopTheOwnWindow) {
-    const int stale = socket(AF_UNIX, SOCK_DGRAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", m_socket.c_str());
-    MakeSurePathExists(FolderOf(m_socket));
-    ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    close(stale); // its process died without removing it
+    {
+        CTraceSocket crashed;
+        ASSERT_EQ(crashed.Bind(m_socket), "");
+        ASSERT_EQ(link(m_socket.c_str(), (m_socket + ".kept").c_str()), 0);
+    } // its process died without removing the file
+    ASSERT_EQ(rename((m_socket + ".kept").c_str(), m_socket.c_str()), 0);
 
     TraceToWindow("after a crash", false);
     ASSERT_NE(m_own.Window(), nullptr);
@@ -109,39 +102,6 @@ TEST_F(OwnTraceWindowTest, TheSecondProcessFindsTheFirstsWindow) {
 
     EXPECT_EQ(first.Stop(), 0) << "a stop signal closes the window and ends the program";
     EXPECT_FALSE(PathExists(m_socket));
-}
-
-TEST(TraceViewerTest, OptionsAndEndingWithItsWindow) {
-    using namespace traceviewer;
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{}, ""}, {{"-v"}, ""}, {{"--help"}, ""}, {{"extra"}, "unexpected argument extra"}};
-    for (const auto& [args, error] : cases) {
-        CTraceViewerOptions options;
-        EXPECT_EQ(ParseTraceViewerOptions(args, options), error);
-    }
-    CTraceViewerOptions options;
-    ParseTraceViewerOptions({"-v", "--help"}, options);
-    EXPECT_TRUE(options.verbose && options.help);
-
-    test::QtApp();
-    int stop[2];
-    ASSERT_EQ(pipe(stop), 0);
-    std::ostringstream out;
-    std::ostringstream err;
-    QTimer::singleShot(0, [&] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* window = qobject_cast<CXTraceWindow*>(widget))
-                QObject::connect(window, &CXTraceWindow::CommandReceived,
-                                 [&] { EXPECT_EQ(write(stop[1], "x", 1), 1); });
-        }
-        SendTraceDatagram(TraceWindowSocketPath(), "xta1:seen");
-    });
-    EXPECT_EQ(RunTraceViewer({true, false}, stop[0], out, err), 0);
-    EXPECT_EQ(out.str(), "listening at " + TraceWindowSocketPath() + "\nxta1:seen\n");
-    EXPECT_EQ(err.str(), "");
-    EXPECT_FALSE(PathExists(TraceWindowSocketPath()));
-    close(stop[0]);
-    close(stop[1]);
 }
 
 } // namespace

@@ -13,7 +13,7 @@ namespace brivox::traceviewer {
 const char kTraceViewerUsage[] =
     "usage: brivox-trace [-v]\n"
     "The trace window as a program of its own: it shows the trace lines and variables that\n"
-    "Brivox and any other process sends to the trace window, and ends when it is closed.\n"
+    "Brivox and any other process send to the trace window, and ends when it is closed.\n"
     "Only one trace window listens at a time; Brivox makes its own only when none does.\n"
     "  -v      print \"listening at PATH\", then every command received, one a line\n"
     "  --help  this text\n";
