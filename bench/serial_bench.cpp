@@ -1,6 +1,7 @@
 // Throughput of a pseudo-terminal into OnReceive on a Qt event loop, the CPU an open idle port
 // takes, and how long Close takes while data streams.
 // Run: build/bench/bench_serial [idle seconds, default 10]
+#include "BenchSupport.h"
 #include "serial/PortMap.h"
 #include "serial/PseudoTerminal.h"
 #include "serial/SerialPort.h"
@@ -25,12 +26,6 @@ constexpr int kPortNumber = 9;
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double ProcessCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 uint8_t PatternByte(uint64_t index) {
@@ -108,11 +103,11 @@ void BenchIdle(int seconds) {
     CCheckingPort port;
     if (!OpenPort(port))
         return;
-    const double cpuBefore = ProcessCpuSeconds();
+    const double cpuBefore = brivox::bench::ProcessCpuSeconds();
     const auto start = Clock::now();
     QTimer::singleShot(seconds * 1000, [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
-    const double cpu = ProcessCpuSeconds() - cpuBefore;
+    const double cpu = brivox::bench::ProcessCpuSeconds() - cpuBefore;
     std::printf("open idle port: %.4f s CPU in %.1f s: %.3f %%\n", cpu, SecondsSince(start),
                 cpu / SecondsSince(start) * 100);
 }
@@ -142,11 +137,9 @@ void BenchCloseWhileStreaming(brivox::CPseudoTerminal& pty) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // A settings folder of its own, so that the user's port map is left alone.
-    char root[] = "/tmp/brivox-bench-XXXXXX";
-    if (mkdtemp(root) == nullptr)
+    const brivox::bench::CBenchFolder folder;
+    if (!folder.IsReady())
         return 1;
-    setenv("XDG_CONFIG_HOME", root, 1);
     QCoreApplication application(argc, argv);
     const int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 10;
 
@@ -160,6 +153,5 @@ int main(int argc, char** argv) {
     BenchCloseWhileStreaming(pty);
     BenchIdle(idleSeconds);
     brivox::UnregisterPort(brivox::PortMapFolder(), kPortNumber, pty.SlavePath());
-    std::system((std::string("rm -rf ") + root).c_str());
     return 0;
 }

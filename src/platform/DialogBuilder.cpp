@@ -13,7 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QTableWidget>
+#include <QTableView>
 #include <cmath>
 
 namespace brivox {
@@ -58,8 +58,22 @@ QWidget* MakeButton(const CControlTemplate& control, QWidget* parent) {
     return new QCheckBox(Text(control), parent);
 }
 
+// A frame as Windows draws it: the top line runs through the middle of the title (Qt's own
+// style draws it below the title, across controls placed for the other look).
+QWidget* MakeGroupBox(const CControlTemplate& control, QWidget* parent) {
+    auto* group = new QGroupBox(Text(control), parent);
+    group->setStyleSheet(
+        QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                       " margin-top: %1px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px;"
+                       " background-color: palette(window); }")
+            .arg(group->fontMetrics().height() / 2));
+    return group;
+}
+
+// A report-style list; its owner gives it a model.
 QWidget* MakeList(QWidget* parent) {
-    auto* list = new QTableWidget(parent);
+    auto* list = new QTableView(parent);
     list->horizontalHeader()->hide();
     list->verticalHeader()->hide();
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -77,7 +91,7 @@ QWidget* MakeControl(const CControlTemplate& control, QWidget* parent) {
         return label;
     }
     case ControlKind::GroupBox:
-        return new QGroupBox(Text(control), parent);
+        return MakeGroupBox(control, parent);
     case ControlKind::PushButton:
     case ControlKind::CheckBox:
         return MakeButton(control, parent);

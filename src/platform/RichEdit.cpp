@@ -11,10 +11,11 @@ namespace {
 
 // A key that types its text (a character, a tab, a line break) rather than editing.
 bool TypesText(const QKeyEvent& event) {
-    if (event.text().isEmpty() ||
+    const QString text = event.text();
+    if (text.isEmpty() ||
         (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
         return false;
-    return std::all_of(event.text().begin(), event.text().end(), [](QChar c) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
         return c.isPrint() || c == u'\t' || c == u'\r' || c == u'\n';
     });
 }

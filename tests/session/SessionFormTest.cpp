@@ -6,6 +6,7 @@
 #include "options/OptionKeys.h"
 #include "platform/TypingLimit.h"
 #include "session/FormStates.h"
+#include "session/SessionFormFixture.h"
 #include "session/SessionFormIds.h"
 #include "support/MessageRecorder.h"
 #include "support/PortTestSupport.h"
@@ -28,42 +29,7 @@ namespace {
 
 using namespace idc;
 
-void ResetGlobalOptions() {
-    GlobalOptions().Clear();
-    RegisterDefaultOptions(GlobalOptions(), "eng");
-}
-
-class SessionFormTest : public testing::Test {
-protected:
-    SessionFormTest() { ResetGlobalOptions(); }
-
-    CSessionForm& Form() {
-        if (!m_host)
-            m_host = std::make_unique<CSessionHost>(false, nullptr);
-        return *m_host->Form();
-    }
-    QComboBox* Combo(int id) { return qobject_cast<QComboBox*>(Form().Control(id)); }
-    QAbstractButton* Button(int id) { return qobject_cast<QAbstractButton*>(Form().Control(id)); }
-    QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(Form().Control(id)); }
-
-    // What a user's choice in a combo does: select, then the handler runs.
-    void Choose(int id, int index) {
-        Combo(id)->setCurrentIndex(index);
-        emit Combo(id)->activated(index);
-    }
-    void ChoosePort(int number) {
-        QComboBox* combo = Combo(kPort);
-        const int index =
-            combo->findText(QStringLiteral("COM%1 (").arg(number), Qt::MatchStartsWith);
-        ASSERT_GE(index, 0) << "COM" << number << " is listed";
-        Choose(kPort, index);
-    }
-    bool Shown(int id) { return Form().Control(id)->isVisibleTo(&Form()); }
-    bool Enabled(int id) { return Form().Control(id)->isEnabled(); }
-
-    test::CQtAppFirst m_app;
-    std::unique_ptr<CSessionHost> m_host;
-};
+using SessionFormTest = test::CSessionFormFixture;
 
 TEST_F(SessionFormTest, PositionalBindingsLandOnTheirControls) {
     const std::pair<int, const char*> expected[] = {

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+namespace brivox::bench {
+
+// CPU time of the whole process (every thread), in seconds.
+inline double ProcessCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// A settings and runtime folder of the benchmark's own while it lives, so that the user's
+// settings and port map are left alone.
+class CBenchFolder {
+public:
+    CBenchFolder() {
+        char root[] = "/tmp/brivox-bench-XXXXXX";
+        if (mkdtemp(root) == nullptr)
+            return;
+        m_path = root;
+        setenv("XDG_CONFIG_HOME", root, 1);
+        setenv("XDG_RUNTIME_DIR", root, 1);
+    }
+    ~CBenchFolder() {
+        std::error_code error;
+        if (!m_path.empty())
+            std::filesystem::remove_all(m_path, error);
+    }
+    CBenchFolder(const CBenchFolder&) = delete;
+    CBenchFolder& operator=(const CBenchFolder&) = delete;
+
+    bool IsReady() const { return !m_path.empty(); }
+
+private:
+    std::string m_path;
+};
+
+} // namespace brivox::bench
