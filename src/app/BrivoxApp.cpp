@@ -6,6 +6,7 @@
 #include "options/GlobalOptions.h"
 #include "platform/Language.h"
 #include "platform/Paths.h"
+#include "trace/OwnTraceWindow.h"
 
 namespace brivox {
 
@@ -15,6 +16,7 @@ CBrivoxApp::~CBrivoxApp() = default;
 
 bool CBrivoxApp::InitInstance() {
     FillGlobalOptions(GlobalOptions(), SettingsFilePath(), LanguageCode());
+    m_traceWindow = std::make_unique<COwnTraceWindow>();
     m_frame = std::make_unique<CMainFrame>(SettingsPath(kWindowStateFileName));
     m_frame->ActivateFrame();
     return true;
@@ -27,6 +29,7 @@ void CBrivoxApp::CloseMainFrame() {
 int CBrivoxApp::ExitInstance() {
     CloseMainFrame();
     CSessionHost::DestroyAllChildSessions();
+    m_traceWindow.reset();
     return 0;
 }
 

@@ -5,6 +5,7 @@
 namespace brivox {
 
 class CMainFrame;
+class COwnTraceWindow;
 
 // Start-up and shut-down of the program, in their order.
 class CBrivoxApp {
@@ -21,6 +22,8 @@ public:
     void CloseMainFrame();
 
 private:
+    // Made before the frame, so that the first trace line can make the trace window.
+    std::unique_ptr<COwnTraceWindow> m_traceWindow;
     std::unique_ptr<CMainFrame> m_frame;
 };
 
