@@ -10,6 +10,7 @@
 #include "support/HttpTestServer.h"
 #include "support/PortTestSupport.h"
 #include "support/QtApp.h"
+#include "support/TraceCapture.h"
 
 #include <QUrl>
 #include <atomic>
@@ -47,7 +48,12 @@ protected:
 TEST_F(NoticeBarTest, AGoodScriptReplacesTheNoticesOncePerDay) {
     m_server.SetHandler(test::CHttpTestServer::Body("gntiscript:Hello|http://x/|10"));
     auto bar = MakeBar();
-    bar->Init();
+    {
+        const test::CTraceCapture trace;
+        bar->Init();
+        ASSERT_TRUE(test::RunEventsUntil([&] { return Idle(*bar); }));
+        EXPECT_EQ(trace.Lines(), std::vector<std::string>{"GNTISRequesting"});
+    }
     EXPECT_TRUE(bar->LinkText() == "Dalmeno Technology" || bar->LinkText() == kMakerHost)
         << "the defaults show at once";
     ASSERT_TRUE(test::RunEventsUntil([&] { return bar->Items().size() == 1; }));
@@ -103,8 +109,13 @@ TEST_F(NoticeBarTest, AClickOpensTheLinkAndReportsToTheServer) {
                       "gntiscript:News|http://127.0.0.1/page|86400|n7|" + m_server.Url("/hit"));
     auto bar = MakeBar();
     bar->Init();
+    const test::CTraceCapture trace;
     bar->OnItemClicked();
     EXPECT_EQ(opened, std::vector<std::string>{"http://127.0.0.1/page"});
+    EXPECT_EQ(trace.Lines(), std::vector<std::string>{"HQLine : " + m_server.Url("/hit") +
+                                                      "?ntid=n7&ntbid=brivox_main&ntiindex=0"
+                                                      "&ntlang=" +
+                                                      LanguageCode() + "&efversion=142"});
     ASSERT_TRUE(test::RunEventsUntil([&] { return m_server.Requests().size() == 1; }));
     EXPECT_EQ(m_server.Requests()[0].rfind("GET /hit?ntid=n7&ntbid=brivox_main&ntiindex=0&ntlang=" +
                                                LanguageCode() + "&efversion=142 HTTP/1.1",
