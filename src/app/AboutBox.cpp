@@ -6,6 +6,7 @@
 #include "platform/DialogBuilder.h"
 #include "platform/Language.h"
 #include "platform/Version.h"
+#include "publish/ReleasePublisher.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -65,6 +66,8 @@ CAboutBox::CAboutBox(QWidget* parent) : QDialog(parent) {
     ControlById(this, kPublish)->setVisible(DeveloperMarkerExists());
     connect(qobject_cast<QAbstractButton*>(ControlById(this, kOk)), &QAbstractButton::clicked, this,
             &QDialog::accept);
+    connect(qobject_cast<QAbstractButton*>(ControlById(this, kPublish)), &QAbstractButton::clicked,
+            this, [this] { PublishRelease(CurrentReleaseSources(), this); });
 }
 
 } // namespace brivox

@@ -6,6 +6,7 @@
 #include "options/GlobalOptions.h"
 #include "platform/Language.h"
 #include "platform/Paths.h"
+#include "publish/ReleasePublisher.h"
 #include "trace/OwnTraceWindow.h"
 
 namespace brivox {
@@ -15,6 +16,7 @@ CBrivoxApp::CBrivoxApp() = default;
 CBrivoxApp::~CBrivoxApp() = default;
 
 bool CBrivoxApp::InitInstance() {
+    PublishStartup(1);
     FillGlobalOptions(GlobalOptions(), SettingsFilePath(), LanguageCode());
     m_traceWindow = std::make_unique<COwnTraceWindow>();
     m_frame = std::make_unique<CMainFrame>(SettingsPath(kWindowStateFileName));

@@ -12,6 +12,15 @@ namespace {
 std::mutex g_openerMutex;
 UrlOpener g_opener;
 
+bool Open(const QUrl& address) {
+    UrlOpener opener;
+    {
+        const std::lock_guard lock(g_openerMutex);
+        opener = g_opener;
+    }
+    return opener ? opener(address) : QDesktopServices::openUrl(address);
+}
+
 } // namespace
 
 bool OpenWebPage(const std::string& url) {
@@ -19,12 +28,11 @@ bool OpenWebPage(const std::string& url) {
     const QString scheme = address.scheme().toLower();
     if (!address.isValid() || (scheme != "http" && scheme != "https"))
         return false;
-    UrlOpener opener;
-    {
-        const std::lock_guard lock(g_openerMutex);
-        opener = g_opener;
-    }
-    return opener ? opener(address) : QDesktopServices::openUrl(address);
+    return Open(address);
+}
+
+bool OpenLocalFolder(const std::string& path) {
+    return Open(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 UrlOpener SetUrlOpener(UrlOpener opener) {

@@ -10,6 +10,7 @@
 #include "session/SessionFormIds.h"
 #include "support/LayoutCheck.h"
 #include "support/LocalOnly.h"
+#include "support/MessageRecorder.h"
 #include "support/PortTestSupport.h"
 #include "support/QtApp.h"
 #include "support/TempFolder.h"
@@ -177,6 +178,12 @@ TEST_F(MainFrameTest, TheAboutBoxShowsTheVersionAndHidesPublishing) {
     CAboutBox about(&Frame());
     EXPECT_TRUE(ControlById(&about, 1011)->isVisibleTo(&about));
     EXPECT_EQ(test::LayoutProblems(about), std::vector<std::string>{});
+    {
+        test::CMessageRecorder boxes;
+        qobject_cast<QAbstractButton*>(ControlById(&about, 1011))->click();
+        ASSERT_EQ(boxes.Requests().size(), 1u) << "the button publishes";
+        EXPECT_EQ(boxes.Requests()[0].text, "Not a Real Release Mode");
+    }
     QDir().mkpath(BRIVOX_SCREENSHOT_DIR);
     EXPECT_TRUE(about.grab().save(BRIVOX_SCREENSHOT_DIR "/about.png"));
     unlink(DeveloperMarkerPath().c_str());
