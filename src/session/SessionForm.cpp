@@ -9,6 +9,7 @@
 #include "platform/RichEdit.h"
 #include "script/InputMode.h"
 #include "serial/PortDiscovery.h"
+#include "session/FormHistory.h"
 #include "session/LineSettingChoice.h"
 #include "session/SendProgram.h"
 #include "session/SessionFormIds.h"
@@ -61,6 +62,7 @@ CSessionForm::CSessionForm(QWidget* host) : QWidget(host) {
     CreateParts();
     Initialize();
     Connect();
+    m_history = std::make_unique<CFormHistory>(*this);
 }
 
 CSessionForm::~CSessionForm() {
