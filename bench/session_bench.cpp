@@ -5,6 +5,7 @@
 // Run: build/bench/bench_session [seconds per rate, default 10]
 #include "BenchSupport.h"
 #include "app/SessionHost.h"
+#include "banner/NoticeScript.h"
 #include "options/GlobalOptions.h"
 #include "options/OptionDefaults.h"
 #include "serial/PortMap.h"
@@ -186,6 +187,8 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     QApplication application(argc, argv);
     RegisterDefaultOptions(GlobalOptions(), "eng");
+    // The banner asks no server: only the traffic is measured.
+    SetNoticeServerOrigin("http://127.0.0.1:1");
     CPseudoTerminal pty;
     if (const std::string error = pty.Open(); !error.empty()) {
         std::printf("no pseudo-terminal: %s\n", error.c_str());

@@ -10,7 +10,7 @@ BRIVOX_PACKAGES=(
     libcurl4-openssl-dev
     googletest libgtest-dev
     clang libclang-rt-14-dev
-    fonts-liberation2
+    fonts-liberation2 fonts-wine
     python3-pymodbus python3-serial python3-serial-asyncio
     xvfb openbox wmctrl xdotool x11-utils
 )

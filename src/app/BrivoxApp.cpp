@@ -6,7 +6,9 @@
 #include "options/GlobalOptions.h"
 #include "platform/Language.h"
 #include "platform/Paths.h"
+#include "publish/ReleasePublisher.h"
 #include "session/HistoryWindow.h"
+#include "trace/OwnTraceWindow.h"
 
 namespace brivox {
 
@@ -32,9 +34,11 @@ CBrivoxApp* CBrivoxApp::Instance() {
 }
 
 bool CBrivoxApp::InitInstance() {
+    PublishStartup(1);
     FillGlobalOptions(GlobalOptions(), SettingsFilePath(), LanguageCode());
     for (CHistoryList& list : m_history)
         list.LoadHistory();
+    m_traceWindow = std::make_unique<COwnTraceWindow>();
     m_frame = std::make_unique<CMainFrame>(SettingsPath(kWindowStateFileName));
     m_frame->ActivateFrame();
     return true;
@@ -50,6 +54,7 @@ int CBrivoxApp::ExitInstance() {
     for (CHistoryList& list : m_history)
         list.SaveHistory();
     DestroyHistoryWindow();
+    m_traceWindow.reset();
     return 0;
 }
 

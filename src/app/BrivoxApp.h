@@ -10,6 +10,7 @@ namespace brivox {
 
 class CHistoryWindow;
 class CMainFrame;
+class COwnTraceWindow;
 
 // Start-up and shut-down of the program, in their order. It keeps what all sessions share: the
 // send-history lists, one per input mode, and the one History window.
@@ -41,6 +42,8 @@ public:
     void DestroyHistoryWindow();
 
 private:
+    // Made before the frame, so that the first trace line can make the trace window.
+    std::unique_ptr<COwnTraceWindow> m_traceWindow;
     std::unique_ptr<CMainFrame> m_frame;
     std::array<CHistoryList, kHistoryListCount> m_history;
     QPointer<CHistoryWindow> m_historyWindow;

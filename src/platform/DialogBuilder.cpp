@@ -167,6 +167,15 @@ std::vector<QWidget*> BuildDialog(QWidget* parent, const CDialogTemplate& dialog
     return controls;
 }
 
+void TakeControlPlace(QWidget* replacement, const QWidget* original) {
+    for (const char* property : {kIdProperty, kClassProperty, kStyleProperty})
+        replacement->setProperty(property, original->property(property));
+    replacement->setGeometry(original->geometry());
+    replacement->setEnabled(original->isEnabled());
+    replacement->setVisible(original->isVisibleTo(original->parentWidget()));
+    replacement->stackUnder(const_cast<QWidget*>(original));
+}
+
 QWidget* ControlById(const QWidget* parent, int id) {
     for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (ControlId(child) == id)

@@ -1,10 +1,13 @@
 #include "session/SessionForm.h"
 
 #include "app/SessionHost.h"
+#include "banner/DefaultBannerScript.h"
+#include "banner/NoticeBar.h"
 #include "options/GlobalOptions.h"
 #include "options/OptionKeys.h"
 #include "platform/DialogBuilder.h"
 #include "platform/FileDialog.h"
+#include "platform/Language.h"
 #include "platform/MessageBox.h"
 #include "platform/RichEdit.h"
 #include "script/InputMode.h"
@@ -66,6 +69,7 @@ CSessionForm::CSessionForm(QWidget* host) : QWidget(host) {
 }
 
 CSessionForm::~CSessionForm() {
+    StopRuns(); // runs and the banner's request give up
     if (m_port.IsOpen())
         m_port.SetPortOpen(false);
     WaitForJobs();
@@ -110,6 +114,17 @@ void CSessionForm::Initialize() {
     if (auto* repeat = qobject_cast<QAbstractButton*>(Control(kRepeat)))
         repeat->setChecked(false);
     RefreshStates();
+    AttachBanner();
+}
+
+// The notices share the sending flag: it is the banner request's keep-going flag.
+void CSessionForm::AttachBanner() {
+    m_banner = new CNoticeBar(&GlobalOptions(), m_sender->SharedRunState(),
+                              DefaultBannerScript(LanguageCode()), NoticeScriptUrl(), "brivox_main",
+                              false, true);
+    QWidget* placeholder = Control(kBanner);
+    m_banner->Attach(qobject_cast<QLabel*>(placeholder));
+    m_banner->Init();
 }
 
 void CSessionForm::RegisterBindings() {

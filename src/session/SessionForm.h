@@ -20,6 +20,7 @@ class QTextEdit;
 namespace brivox {
 
 class CFormHistory;
+class CNoticeBar;
 struct CSendProgramResult;
 
 // One terminal session: the form of dialog 130 with its port, option store and bindings, and
@@ -34,6 +35,7 @@ public:
     ~CSessionForm() override;
 
     QWidget* Control(int id) const;
+    CNoticeBar* Banner() const { return m_banner; }
     CControlBinder& Binder() { return m_binder; }
     const CSessionPort& Port() const { return m_port; }
     bool IsPortOpen() const { return m_port.IsOpen(); }
@@ -64,6 +66,7 @@ private:
     void Initialize();
     void RegisterBindings();
     void PlaceInputBox();
+    void AttachBanner();
     void Connect();
     void RefreshStates();
     void RefreshOpenCaption();
@@ -108,6 +111,7 @@ private:
     CJPScript m_script{m_binder};
     bool m_stopDisplay = false;
     CSessionPort m_port{*this};
+    CNoticeBar* m_banner = nullptr;
     // Made once the controls exist; gone before the port, so that jobs find it detached.
     std::unique_ptr<CByteList> m_txRxList;
     std::unique_ptr<CByteList> m_rxList;

@@ -37,6 +37,9 @@ public:
     ~CSessionSender() override;
 
     CScriptRunState& RunState() { return m_link->RunState(); }
+    // The same state for others that share the sending flag (the banner's request), kept alive
+    // as long as any of them or the jobs need it.
+    std::shared_ptr<CScriptRunState> SharedRunState() { return {m_link, &m_link->RunState()}; }
 
     // A send job runs the script's items as they are now; earlier runs are not waited for.
     void StartSendJob();

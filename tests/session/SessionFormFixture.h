@@ -1,10 +1,9 @@
 #pragma once
 
 #include "app/SessionHost.h"
-#include "options/GlobalOptions.h"
-#include "options/OptionDefaults.h"
 #include "session/SessionForm.h"
 #include "session/SessionFormIds.h"
+#include "support/LocalOnly.h"
 #include "support/QtApp.h"
 
 #include <QAbstractButton>
@@ -19,10 +18,7 @@ namespace brivox::test {
 // what a user does to its controls.
 class CSessionFormFixture : public testing::Test {
 protected:
-    CSessionFormFixture() {
-        GlobalOptions().Clear();
-        RegisterDefaultOptions(GlobalOptions(), "eng");
-    }
+    CSessionFormFixture() { ResetGlobalOptions(); }
 
     CSessionForm& Form() {
         if (!m_host)

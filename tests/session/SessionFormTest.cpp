@@ -2,12 +2,12 @@
 
 #include "app/SessionHost.h"
 #include "options/GlobalOptions.h"
-#include "options/OptionDefaults.h"
 #include "options/OptionKeys.h"
 #include "platform/TypingLimit.h"
 #include "session/FormStates.h"
 #include "session/SessionFormFixture.h"
 #include "session/SessionFormIds.h"
+#include "support/LocalOnly.h"
 #include "support/MessageRecorder.h"
 #include "support/PortTestSupport.h"
 #include "support/QtApp.h"
@@ -227,8 +227,8 @@ TEST_F(SessionFormTest, OnlyAPortTheUserMayNotOpenBringsAMessage) {
 TEST_F(SessionFormTest, ChangesWhileOpenReopenTheirPort) {
     test::CRegisteredPty first(3);
     test::CRegisteredPty second(4);
-    const test::CTraceCapture trace;
     ChoosePort(3);
+    const test::CTraceCapture trace; // after the form: a developer's form asks for a banner script
     Button(kOpenClose)->click();
     ASSERT_TRUE(Form().IsPortOpen());
 
