@@ -1,6 +1,7 @@
 // Costs of the job pool: the CPU that idle started pools use, and the time from Submit to the
 // work function starting.
 // Run: build/bench/bench_jobs [idle seconds, default 10]
+#include "BenchSupport.h"
 #include "jobs/FxMLThreadPool.h"
 
 #include <QCoreApplication>
@@ -19,12 +20,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double ProcessCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
 
 long VoluntarySwitches() {
     rusage usage{};
@@ -52,13 +47,13 @@ void BenchIdlePools(int seconds) {
     for (const auto& pool : pools)
         workers += pool->GetWorkerCount();
 
-    const double cpuBefore = ProcessCpuSeconds();
+    const double cpuBefore = brivox::bench::ProcessCpuSeconds();
     const long switchesBefore = VoluntarySwitches();
     const auto start = Clock::now();
     QTimer::singleShot(seconds * 1000, [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-    const double cpu = ProcessCpuSeconds() - cpuBefore;
+    const double cpu = brivox::bench::ProcessCpuSeconds() - cpuBefore;
     std::printf("idle pools: 3 started pools, %d idle workers, %.1f s: CPU %.3f ms = %.4f %% of "
                 "one core (limit 0.5 %%), %ld context switches\n",
                 workers, wall, cpu * 1e3, cpu / wall * 100.0, VoluntarySwitches() - switchesBefore);

@@ -2,6 +2,7 @@
 // takes, the same through ser2net on 127.0.0.1 (RFC 2217 and raw TCP) in front of that
 // pseudo-terminal, the CPU an open idle port takes, and how long Close takes while data streams.
 // Run: build/bench/bench_serial [idle seconds, default 10]
+#include "BenchSupport.h"
 #include "serial/PortMap.h"
 #include "serial/PseudoTerminal.h"
 #include "serial/SerialPort.h"
@@ -35,16 +36,6 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double CpuSeconds(clockid_t clock) {
-    timespec now{};
-    clock_gettime(clock, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-double ProcessCpuSeconds() {
-    return CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-}
-
 uint8_t PatternByte(uint64_t index) {
     return static_cast<uint8_t>(index * 31 + index / 251);
 }
@@ -71,7 +62,7 @@ protected:
 // Writes the pattern to the pseudo-terminal's master; the CPU it took goes to cpuSeconds.
 void Feed(int master, uint64_t total, const std::atomic<bool>* keepGoing,
           double* cpuSeconds = nullptr) {
-    const double cpuBefore = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const double cpuBefore = brivox::bench::CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     uint8_t block[4096];
     for (uint64_t sent = 0; total == 0 || sent < total;) {
         if (keepGoing != nullptr && !*keepGoing)
@@ -89,7 +80,7 @@ void Feed(int master, uint64_t total, const std::atomic<bool>* keepGoing,
         poll(&writable, 1, 10);
     }
     if (cpuSeconds != nullptr)
-        *cpuSeconds = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpuBefore;
+        *cpuSeconds = brivox::bench::CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpuBefore;
 }
 
 bool OpenPort(CCheckingPort& port) {
@@ -107,13 +98,13 @@ void BenchThroughput(const char* label, brivox::CPseudoTerminal& pty, CCheckingP
                      uint64_t total) {
     port.wanted = total;
     double feederCpu = 0;
-    const double cpuBefore = ProcessCpuSeconds();
+    const double cpuBefore = brivox::bench::ProcessCpuSeconds();
     const auto start = Clock::now();
     std::thread feeder(Feed, pty.Master(), total, nullptr, &feederCpu);
     QCoreApplication::exec();
     const double seconds = SecondsSince(start);
     feeder.join();
-    const double cpu = ProcessCpuSeconds() - cpuBefore - feederCpu;
+    const double cpu = brivox::bench::ProcessCpuSeconds() - cpuBefore - feederCpu;
     std::printf("%s -> OnReceive: %llu bytes in %.2f s: %.1f MB/s, %llu chunks (%.1f bytes "
                 "each), %llu bytes wrong or out of order; receiving took %.2f s CPU: %.0f %% of "
                 "a core, %.1f us per KB\n",
@@ -200,11 +191,11 @@ void BenchIdle(int seconds) {
     CCheckingPort port;
     if (!OpenPort(port))
         return;
-    const double cpuBefore = ProcessCpuSeconds();
+    const double cpuBefore = brivox::bench::ProcessCpuSeconds();
     const auto start = Clock::now();
     QTimer::singleShot(seconds * 1000, [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
-    const double cpu = ProcessCpuSeconds() - cpuBefore;
+    const double cpu = brivox::bench::ProcessCpuSeconds() - cpuBefore;
     std::printf("open idle port: %.4f s CPU in %.1f s: %.3f %%\n", cpu, SecondsSince(start),
                 cpu / SecondsSince(start) * 100);
 }
@@ -234,11 +225,9 @@ void BenchCloseWhileStreaming(brivox::CPseudoTerminal& pty) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // A settings folder of its own, so that the user's port map is left alone.
-    char root[] = "/tmp/brivox-bench-XXXXXX";
-    if (mkdtemp(root) == nullptr)
+    const brivox::bench::CBenchFolder folder;
+    if (!folder.IsReady())
         return 1;
-    setenv("XDG_CONFIG_HOME", root, 1);
     QCoreApplication application(argc, argv);
     const int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 10;
 
@@ -249,11 +238,11 @@ int main(int argc, char** argv) {
     }
     brivox::RegisterPort(brivox::PortMapFolder(), kPortNumber, pty.SlavePath());
     BenchLocalThroughput(pty);
-    BenchServerThroughput(root, pty, "ser2net RFC 2217", "telnet(rfc2217),tcp", "rfc2217://");
-    BenchServerThroughput(root, pty, "ser2net raw TCP", "tcp", "tcp://");
+    BenchServerThroughput(folder.Path(), pty, "ser2net RFC 2217", "telnet(rfc2217),tcp",
+                          "rfc2217://");
+    BenchServerThroughput(folder.Path(), pty, "ser2net raw TCP", "tcp", "tcp://");
     BenchCloseWhileStreaming(pty);
     BenchIdle(idleSeconds);
     brivox::UnregisterPort(brivox::PortMapFolder(), kPortNumber, pty.SlavePath());
-    std::system((std::string("rm -rf ") + root).c_str());
     return 0;
 }

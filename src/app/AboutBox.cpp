@@ -1,10 +1,12 @@
 #include "app/AboutBox.h"
 
 #include "banner/DefaultBannerScript.h"
+#include "banner/LinkStatic.h"
 #include "platform/DeveloperMarker.h"
 #include "platform/DialogBuilder.h"
 #include "platform/Language.h"
 #include "platform/Version.h"
+#include "publish/ReleasePublisher.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -57,10 +59,15 @@ CAboutBox::CAboutBox(QWidget* parent) : QDialog(parent) {
         ->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
     qobject_cast<QLabel*>(ControlById(this, kVersion))
         ->setText(QString::fromStdString("Brivox v" + VersionText(VersionNumber())));
-    qobject_cast<QLabel*>(ControlById(this, kLink))->setText(MakerAddress(LanguageCode()));
+    auto* link = new CLinkStatic(true, false);
+    link->Attach(qobject_cast<QLabel*>(ControlById(this, kLink)));
+    link->SetLinkText(MakerAddress(LanguageCode()));
+    link->SetUrl(MakerAddress(LanguageCode()), 5);
     ControlById(this, kPublish)->setVisible(DeveloperMarkerExists());
     connect(qobject_cast<QAbstractButton*>(ControlById(this, kOk)), &QAbstractButton::clicked, this,
             &QDialog::accept);
+    connect(qobject_cast<QAbstractButton*>(ControlById(this, kPublish)), &QAbstractButton::clicked,
+            this, [this] { PublishRelease(CurrentReleaseSources(), this); });
 }
 
 } // namespace brivox

@@ -44,12 +44,13 @@ public:
     QSize FittedSize() const { return m_fitted; }
     // Called on every resize of the window.
     void OnResized();
+    // Asks for the fit once the window manager has settled (its borders, its state).
+    void RefitSoon();
 
 private:
     void TryHints();
     void OnPropertyChanged(const std::string& property);
     void OnAllowedActionsChanged();
-    void RefitSoon();
     void Settle();
 
     QWidget& m_window;

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QTimerEvent>
+#include <utility>
 
 namespace brivox {
 
@@ -118,23 +119,20 @@ void CMainFrame::changeEvent(QEvent* event) {
         return;
     m_recordTimer.start();
     m_sizeGuard.OnStateChanged();
-    if (m_fitPending && !isMaximized() && !isMinimized())
-        FitOnFirstRestore();
+    if (m_fitPending && !isMaximized() && !isMinimized()) {
+        // A frame that started maximised was never placed normally: the window manager would
+        // restore it where it was maximised. It goes where it was left, at its fitted size, once
+        // the window manager has settled its borders for the normal state.
+        m_fitPending = false;
+        m_placeOnRestore = true;
+        m_sizeGuard.RefitSoon();
+    }
 }
 
-// A frame that started maximised was never placed normally: the window manager would restore
-// it where it was maximised. It goes where it was left, at its fitted size. The window manager
-// applies the restored geometry after it says the state changed.
-void CMainFrame::FitOnFirstRestore() {
-    m_fitPending = false;
-    QTimer::singleShot(0, this, [this] {
-        if (isMaximized()) {
-            m_fitPending = true;
-            return;
-        }
-        move(m_placement.x, m_placement.y);
-        FitToForm();
-    });
+void CMainFrame::Refit() {
+    if (std::exchange(m_placeOnRestore, false))
+        MoveFrameTo(this, QPoint(m_placement.x, m_placement.y));
+    FitToForm();
 }
 
 void CMainFrame::paintEvent(QPaintEvent* event) {

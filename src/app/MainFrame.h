@@ -42,7 +42,7 @@ private:
     void CreateMenus();
     void RecordState();
     void FitToForm();
-    void FitOnFirstRestore();
+    void Refit();
     void ShowAbout();
 
     std::string m_windowStatePath;
@@ -52,8 +52,9 @@ private:
     bool m_firstPaint = true;
     bool m_firstActivation = true;
     bool m_fitPending = false;
+    bool m_placeOnRestore = false;
     QTimer m_recordTimer;
-    CFrameSizeGuard m_sizeGuard{*this, [this] { FitToForm(); }};
+    CFrameSizeGuard m_sizeGuard{*this, [this] { Refit(); }};
     CBrivoxView* m_view;
     CBrivoxDoc m_document;
     QAction* m_closeAllChildren = nullptr;

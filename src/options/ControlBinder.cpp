@@ -3,6 +3,7 @@
 #include "platform/DialogBuilder.h"
 #include "platform/DialogTemplate.h"
 #include "platform/MessageBox.h"
+#include "platform/TypingLimit.h"
 #include "trace/TraceClient.h"
 #include "util/Text.h"
 
@@ -36,14 +37,14 @@ QString EditText(const QWidget* control) {
 
 void SetEditText(QWidget* control, const QString& text) {
     if (auto* line = qobject_cast<QLineEdit*>(control))
-        line->setText(text);
+        CTypingLimit::SetText(line, text);
     else if (auto* plain = qobject_cast<QPlainTextEdit*>(control))
         plain->setPlainText(text);
 }
 
 void SetTextLimit(QWidget* control, int32_t characters) {
     if (auto* line = qobject_cast<QLineEdit*>(control))
-        line->setMaxLength(characters);
+        CTypingLimit::Install(line, characters);
 }
 
 void SelectAll(QWidget* control) {

@@ -1,5 +1,7 @@
 #include "platform/DialogBuilder.h"
 
+#include "platform/RichEdit.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetricsF>
@@ -7,12 +9,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QTableWidget>
-#include <QTextEdit>
+#include <QTableView>
 #include <cmath>
 
 namespace brivox {
@@ -57,8 +59,22 @@ QWidget* MakeButton(const CControlTemplate& control, QWidget* parent) {
     return new QCheckBox(Text(control), parent);
 }
 
+// A frame as Windows draws it: the top line runs through the middle of the title (Qt's own
+// style draws it below the title, across controls placed for the other look).
+QWidget* MakeGroupBox(const CControlTemplate& control, QWidget* parent) {
+    auto* group = new QGroupBox(Text(control), parent);
+    group->setStyleSheet(
+        QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                       " margin-top: %1px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px;"
+                       " background-color: palette(window); }")
+            .arg(group->fontMetrics().height() / 2));
+    return group;
+}
+
+// A report-style list; its owner gives it a model.
 QWidget* MakeList(QWidget* parent) {
-    auto* list = new QTableWidget(parent);
+    auto* list = new QTableView(parent);
     list->horizontalHeader()->hide();
     list->verticalHeader()->hide();
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -76,7 +92,7 @@ QWidget* MakeControl(const CControlTemplate& control, QWidget* parent) {
         return label;
     }
     case ControlKind::GroupBox:
-        return new QGroupBox(Text(control), parent);
+        return MakeGroupBox(control, parent);
     case ControlKind::PushButton:
     case ControlKind::CheckBox:
         return MakeButton(control, parent);
@@ -84,13 +100,12 @@ QWidget* MakeControl(const CControlTemplate& control, QWidget* parent) {
         return new QComboBox(parent);
     case ControlKind::Edit:
         return MakeEdit(control, parent);
-    case ControlKind::RichEdit: {
-        auto* edit = new QTextEdit(parent);
-        edit->setAcceptRichText(false);
-        return edit;
-    }
+    case ControlKind::RichEdit:
+        return new CRichEdit(parent);
     case ControlKind::ListView:
         return MakeList(parent);
+    case ControlKind::ListBox:
+        return new QListWidget(parent);
     case ControlKind::ProgressBar:
         return new QProgressBar(parent);
     }
@@ -150,6 +165,15 @@ std::vector<QWidget*> BuildDialog(QWidget* parent, const CDialogTemplate& dialog
         controls.push_back(widget);
     }
     return controls;
+}
+
+void TakeControlPlace(QWidget* replacement, const QWidget* original) {
+    for (const char* property : {kIdProperty, kClassProperty, kStyleProperty})
+        replacement->setProperty(property, original->property(property));
+    replacement->setGeometry(original->geometry());
+    replacement->setEnabled(original->isEnabled());
+    replacement->setVisible(original->isVisibleTo(original->parentWidget()));
+    replacement->stackUnder(const_cast<QWidget*>(original));
 }
 
 QWidget* ControlById(const QWidget* parent, int id) {

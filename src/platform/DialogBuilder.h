@@ -31,6 +31,10 @@ QFont DialogFont(const CDialogTemplate& dialog);
 // id, window class and style, and sizes the parent to the dialog. Returns them in that order.
 std::vector<QWidget*> BuildDialog(QWidget* parent, const CDialogTemplate& dialog);
 
+// Gives a control of another class the place of one the builder made (same parent): its id,
+// window class, style, geometry, state and stacking. The original is then the caller's to delete.
+void TakeControlPlace(QWidget* replacement, const QWidget* original);
+
 // The kind query over built controls.
 QWidget* ControlById(const QWidget* parent, int id);
 int ControlId(const QWidget* control);

@@ -20,4 +20,12 @@ bool PostWindowMessage(QObject* receiver, uint32_t message, uintptr_t wParam, in
     return true;
 }
 
+bool SendWindowMessage(QObject* receiver, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (receiver == nullptr)
+        return false;
+    CPostedMessageEvent event(message, wParam, lParam);
+    QCoreApplication::sendEvent(receiver, &event);
+    return true;
+}
+
 } // namespace brivox

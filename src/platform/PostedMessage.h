@@ -33,4 +33,7 @@ private:
 // dropped with it.
 bool PostWindowMessage(QObject* receiver, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
+// The same message handled at once, on the calling thread, which must be the receiver's.
+bool SendWindowMessage(QObject* receiver, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
 } // namespace brivox

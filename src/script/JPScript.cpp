@@ -2,6 +2,7 @@
 
 #include "options/OptionKeys.h"
 #include "script/DetailCompiler.h"
+#include "script/InputMode.h"
 #include "util/Text.h"
 
 #include <cctype>
@@ -9,12 +10,6 @@
 #include <unistd.h>
 
 namespace brivox {
-
-namespace {
-
-enum InputMode : int32_t { kDetailMode = 1, kStringMode = 2, kDecimalMode = 3 };
-
-} // namespace
 
 uint32_t ReadHexPrefix(std::string_view text) {
     uint32_t value = 0;

@@ -1,5 +1,6 @@
 #include "session/FormStates.h"
 
+#include "script/InputMode.h"
 #include "session/SessionFormIds.h"
 #include "util/Text.h"
 
@@ -10,10 +11,6 @@ namespace brivox {
 namespace {
 
 using namespace idc;
-
-constexpr int kKeyStrokeMode = 0;
-constexpr int kDetailMode = 1;
-constexpr int kFileMode = 6;
 
 constexpr int kOneBitWrite = 1;
 constexpr int kOneWordWrite = 3;
@@ -29,7 +26,7 @@ bool OneOf(int id, std::initializer_list<int> ids) {
 }
 
 bool IsModbusMode(int mode) {
-    return mode == 4 || mode == 5;
+    return mode == kModbusAsciiMode || mode == kModbusRtuMode;
 }
 bool IsTextMode(int mode) {
     return mode >= 0 && mode <= 3;

@@ -1,27 +1,37 @@
 #include "session/SessionForm.h"
 
 #include "app/SessionHost.h"
+#include "banner/DefaultBannerScript.h"
+#include "banner/NoticeBar.h"
 #include "options/GlobalOptions.h"
 #include "options/OptionKeys.h"
 #include "platform/DialogBuilder.h"
+#include "platform/FileDialog.h"
+#include "platform/Language.h"
 #include "platform/MessageBox.h"
+#include "platform/RichEdit.h"
+#include "script/InputMode.h"
 #include "serial/PortDiscovery.h"
+#include "session/FormHistory.h"
 #include "session/LineSettingChoice.h"
+#include "session/SendProgram.h"
 #include "session/SessionFormIds.h"
 #include "session/SessionFormTemplate.h"
 #include "trace/TraceClient.h"
+#include "util/Text.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QTableWidget>
+#include <QProgressBar>
+#include <QTableView>
 #include <QTextEdit>
 #include <QThread>
+#include <climits>
 
 namespace brivox {
 
@@ -32,24 +42,50 @@ using namespace idc;
 constexpr int kInputLimit = 102400;
 constexpr int kShutdownWaitMs = 5000;
 constexpr int kShutdownPollMs = 10;
+constexpr int kListRefreshMs = 500;
 
-// Columns of both lists: the row label, 16 bytes, the ASCII column.
-constexpr int kLabelColumnWidth = 25;
-constexpr int kByteColumnWidth = 30;
-constexpr int kAsciiColumnWidth = 118;
+// Selects the character a compile stopped at: a byte offset into the trimmed text.
+void SelectCharacter(QTextEdit* input, const std::string& trimmed, int position) {
+    const QString text = input->toPlainText();
+    int start = 0;
+    while (start < text.size() && QStringLiteral(" \t\r\n").contains(text[start]))
+        ++start;
+    start += static_cast<int>(
+        QString::fromUtf8(trimmed.data(), std::min<qsizetype>(position, trimmed.size())).size());
+    QTextCursor cursor(input->document());
+    cursor.setPosition(std::min<int>(start, text.size()));
+    cursor.setPosition(std::min<int>(start + 1, text.size()), QTextCursor::KeepAnchor);
+    input->setTextCursor(cursor);
+}
 
 } // namespace
 
 CSessionForm::CSessionForm(QWidget* host) : QWidget(host) {
     BuildDialog(this, SessionFormTemplate());
+    CreateParts();
     Initialize();
     Connect();
+    m_history = std::make_unique<CFormHistory>(*this);
 }
 
 CSessionForm::~CSessionForm() {
+    StopRuns(); // runs and the banner's request give up
     if (m_port.IsOpen())
         m_port.SetPortOpen(false);
     WaitForJobs();
+}
+
+void CSessionForm::CreateParts() {
+    m_txRxList = std::make_unique<CByteList>(qobject_cast<QTableView*>(Control(kTxRxList)), false);
+    m_rxList = std::make_unique<CByteList>(qobject_cast<QTableView*>(Control(kRxList)), true);
+    CSessionSender::CRepeatHooks hooks{
+        [this] { return Send(false); },
+        [this] {
+            qobject_cast<QAbstractButton*>(Control(kRepeat))->setChecked(false);
+            RefreshStates();
+        }};
+    m_sender = std::make_unique<CSessionSender>(m_pool, m_port, m_script, m_txRxList->Model(),
+                                                std::move(hooks));
 }
 
 void CSessionForm::Initialize() {
@@ -66,13 +102,29 @@ void CSessionForm::Initialize() {
     OnModeChanged();
     RefreshOpenCaption();
     m_pool.Start(30, 10, 10);
-    PrepareLists();
+    ApplyViewType();
     PlaceInputBox();
+    connect(&m_listTimer, &QTimer::timeout, this, [this] {
+        m_txRxList->RefreshAscii();
+        m_rxList->RefreshAscii();
+    });
+    m_listTimer.start(kListRefreshMs);
     if (auto* test = qobject_cast<QAbstractButton*>(Control(kTestSend)))
         test->setChecked(false);
     if (auto* repeat = qobject_cast<QAbstractButton*>(Control(kRepeat)))
         repeat->setChecked(false);
     RefreshStates();
+    AttachBanner();
+}
+
+// The notices share the sending flag: it is the banner request's keep-going flag.
+void CSessionForm::AttachBanner() {
+    m_banner = new CNoticeBar(&GlobalOptions(), m_sender->SharedRunState(),
+                              DefaultBannerScript(LanguageCode()), NoticeScriptUrl(), "brivox_main",
+                              false, true);
+    QWidget* placeholder = Control(kBanner);
+    m_banner->Attach(qobject_cast<QLabel*>(placeholder));
+    m_banner->Init();
 }
 
 void CSessionForm::RegisterBindings() {
@@ -106,29 +158,11 @@ void CSessionForm::RegisterBindings() {
 void CSessionForm::PlaceInputBox() {
     QWidget* label = Control(kFunctionLabel);
     QWidget* send = Control(kSend);
-    auto* input = qobject_cast<QTextEdit*>(Control(kInput));
+    auto* input = qobject_cast<CRichEdit*>(Control(kInput));
     const int top = label->y() - 7;
     input->setGeometry(label->x(), top, send->geometry().right() + 1 - label->x(),
                        send->y() - top - 5);
-    connect(input, &QTextEdit::textChanged, input, [input] {
-        if (input->toPlainText().size() > kInputLimit) {
-            input->setPlainText(input->toPlainText().left(kInputLimit));
-            input->moveCursor(QTextCursor::End);
-        }
-    });
-}
-
-void CSessionForm::PrepareLists() {
-    for (const int id : {kTxRxList, kRxList}) {
-        auto* list = qobject_cast<QTableWidget*>(Control(id));
-        list->setShowGrid(true);
-        list->setSelectionBehavior(QAbstractItemView::SelectRows);
-        list->setColumnCount(18);
-        list->setColumnWidth(0, kLabelColumnWidth);
-        for (int column = 1; column <= 16; ++column)
-            list->setColumnWidth(column, kByteColumnWidth);
-        list->setColumnWidth(17, kAsciiColumnWidth);
-    }
+    input->SetTextLimit(kInputLimit);
 }
 
 void CSessionForm::Connect() {
@@ -153,8 +187,12 @@ void CSessionForm::Connect() {
     onClick(kRts, [this] { m_port.SetRTS(IsChecked(kRts)); });
     onClick(kDtr, [this] { m_port.SetDTR(IsChecked(kDtr)); });
     onClick(kStopDisplay, [this] { m_stopDisplay = !m_stopDisplay; });
-    onClick(kTestSend, [this] { RefreshStates(); });
-    onClick(kRepeat, [this] { RefreshStates(); });
+    onClick(kTestSend, [this] { OnTestSendClicked(); });
+    onClick(kRepeat, [this] { OnRepeatClicked(); });
+    onClick(kSend, [this] { Send(true); });
+    onClick(kClearRx, [this] { m_rxList->Clear(); });
+    onClick(kBrowse, [this] { OnBrowse(); });
+    InputBox()->installEventFilter(this);
 }
 
 QWidget* CSessionForm::Control(int id) const {
@@ -163,6 +201,10 @@ QWidget* CSessionForm::Control(int id) const {
 
 QComboBox* CSessionForm::Combo(int id) const {
     return qobject_cast<QComboBox*>(Control(id));
+}
+
+QTextEdit* CSessionForm::InputBox() const {
+    return qobject_cast<QTextEdit*>(Control(kInput));
 }
 
 bool CSessionForm::IsChecked(int id) const {
@@ -182,6 +224,7 @@ void CSessionForm::RefreshStates() {
         control->setVisible(IsControlShown(id, conditions));
         control->setEnabled(IsControlEnabled(id, conditions));
     }
+    m_txRxList->SetPaired(conditions.mode == kDetailMode && !conditions.testSend);
 }
 
 void CSessionForm::RefreshOpenCaption() {
@@ -194,11 +237,10 @@ void CSessionForm::OnModeChanged() {
     qobject_cast<QLabel*>(Control(kHelpText))
         ->setText(QString::fromStdString(ModeHelpText(Combo(kMode)->currentIndex())));
     RefreshStates();
-    auto* input = qobject_cast<QTextEdit*>(Control(kInput));
-    input->clear();
-    input->setFocus();
-    for (const int id : {kTxRxList, kRxList})
-        qobject_cast<QTableWidget*>(Control(id))->setRowCount(0);
+    InputBox()->clear();
+    InputBox()->setFocus();
+    m_txRxList->Clear();
+    m_rxList->Clear();
 }
 
 std::string CSessionForm::SettingsFromCombos() const {
@@ -224,6 +266,7 @@ void CSessionForm::SelectPort(int portNumber) {
 void CSessionForm::OnOpenClose() {
     if (m_port.IsOpen()) {
         m_port.SetPortOpen(false);
+        StopRuns();
     } else if (const std::string blank = BlankLineSettingMessage(
                    Combo(kBaud)->currentIndex(), Combo(kParity)->currentIndex(),
                    Combo(kDataBits)->currentIndex(), Combo(kStopBits)->currentIndex());
@@ -237,6 +280,10 @@ void CSessionForm::OnOpenClose() {
         if (m_port.SetPortOpen(true)) {
             m_port.SetDTR(IsChecked(kDtr));
             m_port.SetRTS(IsChecked(kRts));
+        } else if (m_port.GetLastErrorKind() == PortError::PermissionDenied) {
+            // Busy or missing ports stay silent; a port the user may not open needs a word on
+            // what to do, or the button just seems broken.
+            ShowMessage(m_port.GetLastError(), "Error", kMbOk, window());
         }
     }
     RefreshStates();
@@ -315,10 +362,15 @@ void CSessionForm::OnLineOptionChanged() {
 // The lists paint by the view type; developers also see which key each control is bound to.
 void CSessionForm::OnViewTypeChanged() {
     m_binder.StoreControl(Combo(kViewType), true, false, "Error", true, false);
-    for (const int id : {kTxRxList, kRxList})
-        Control(id)->update();
+    ApplyViewType();
     if (TraceGateOpen())
         m_binder.ShowKeys();
+}
+
+void CSessionForm::ApplyViewType() {
+    const bool hex = m_binder.GetInt(opt::kViewTypeIndex, 0) == 0;
+    m_txRxList->SetHexView(hex);
+    m_rxList->SetHexView(hex);
 }
 
 void CSessionForm::OnStoreAtOnce(int id) {
@@ -327,16 +379,123 @@ void CSessionForm::OnStoreAtOnce(int id) {
 
 void CSessionForm::CollectControls() {
     m_binder.StoreControls(false, false, this, "Error", true);
+    StoreFilePath();
+}
+
+void CSessionForm::StoreFilePath() {
     m_binder.SetString(
         opt::kTransferFilePath,
         m_filePath.Collect(qobject_cast<QPlainTextEdit*>(Control(kFilePath))->toPlainText()));
+}
+
+bool CSessionForm::Send(bool byButton) {
+    if (!m_binder.StoreControls(true, false, this, "Error", true).empty())
+        return false;
+    StoreFilePath();
+    m_rxList->Clear();
+    const std::string text = TrimText(InputBox()->toPlainText().toStdString());
+    const int mode = m_binder.GetInt(opt::kModeIndex, 0);
+    const CModbusBoxes boxes{Control(kBitsData)->isEnabled(), Control(kWordsData)->isEnabled()};
+    const CSendProgramResult built =
+        BuildSendProgram(m_script, mode, text, boxes, m_binder.GetString(opt::kTransferFilePath));
+    ShowProgramOutcome(built, text);
+    if (built.shownAtOnce || !byButton)
+        return built.Succeeded();
+    if (!built.Succeeded()) {
+        ShowMessage(built.message, built.caption, kMbOk | kMbIconError, window());
+        return false;
+    }
+    m_sender->StartSendJob();
+    if (IsChecked(kClearAfterSending))
+        InputBox()->clear();
+    if (m_historyHook)
+        m_historyHook(mode, text);
+    return true;
+}
+
+// What building the program shows before anything is sent: the file's size and result line,
+// the box or character to correct, a file that cannot be read.
+void CSessionForm::ShowProgramOutcome(const CSendProgramResult& built, const std::string& text) {
+    if (built.fileLength >= 0)
+        qobject_cast<QProgressBar*>(Control(kFileProgress))
+            ->setRange(0, static_cast<int>(std::min<int64_t>(built.fileLength, INT_MAX)));
+    if (built.fileBytes >= 0 && Control(kFileResult)->isVisibleTo(this))
+        qobject_cast<QLabel*>(Control(kFileResult))
+            ->setText(QString::fromStdString(TransferResultText(built.fileBytes)));
+    if (built.position >= 0) {
+        InputBox()->setFocus();
+        SelectCharacter(InputBox(), text, built.position);
+    }
+    if (built.focus != ModbusFocus::None)
+        Control(built.focus == ModbusFocus::BitsBox ? kBitsData : kWordsData)->setFocus();
+    if (built.shownAtOnce)
+        ShowMessage(built.message, built.caption, kMbOk, window());
+}
+
+void CSessionForm::OnTestSendClicked() {
+    const bool checked = IsChecked(kTestSend);
+    TraceLine(std::string("bTWSDSend=") + (checked ? "1" : "0"));
+    m_sender->SetTestSend(checked);
+    RefreshStates();
+}
+
+// Checking starts the cycle once its edit holds a valid number of milliseconds.
+void CSessionForm::OnRepeatClicked() {
+    if (IsChecked(kRepeat)) {
+        const std::string problem =
+            m_binder.StoreControl(Control(kRepeatCycle), true, false, "Error", true, true);
+        if (!problem.empty()) {
+            qobject_cast<QAbstractButton*>(Control(kRepeat))->setChecked(false);
+            RefreshStates();
+            ShowMessage(problem, "Error", kMbOk, window());
+            return;
+        }
+        m_sender->StartRepeat(m_binder.GetInt(opt::kRepeatInterval, 0));
+    } else {
+        m_sender->StopRepeat();
+    }
+    RefreshStates();
+}
+
+void CSessionForm::OnBrowse() {
+    const std::string path = ChooseFileToOpen("File to Send", "All Kind of File (*)", this);
+    if (path.empty())
+        return;
+    qobject_cast<QPlainTextEdit*>(Control(kFilePath))->setPlainText(QString::fromStdString(path));
+    qobject_cast<QLabel*>(Control(kFileResult))->clear();
+}
+
+bool CSessionForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Control(kInput) && event->type() == QEvent::KeyPress &&
+        OnInputKey(*static_cast<QKeyEvent*>(event)))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+// "Key Stroke" sends what each key types (Escape excepted: it stops runs) and lets the
+// character into the box; the other modes send on Return.
+bool CSessionForm::OnInputKey(const QKeyEvent& key) {
+    if (!m_port.IsOpen() || key.key() == Qt::Key_Escape)
+        return false;
+    if (m_binder.GetInt(opt::kModeIndex, 0) == kKeyStrokeMode) {
+        const QByteArray bytes = key.text().toUtf8();
+        for (const char byte : bytes)
+            m_port.SendByte(static_cast<uint8_t>(byte), true);
+        if (!bytes.isEmpty() && IsChecked(kClearAfterSending))
+            InputBox()->clear();
+        return false;
+    }
+    if (key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter)
+        return false;
+    Send(true);
+    return true;
 }
 
 void CSessionForm::WaitForJobs() {
     QElapsedTimer waited;
     waited.start();
     while (m_pool.GetBusyCount() != 0) {
-        m_runState->SetSending(false);
+        StopRuns();
         if (waited.elapsed() > kShutdownWaitMs) {
             m_pool.TerminateAll();
             return;
@@ -347,7 +506,10 @@ void CSessionForm::WaitForJobs() {
 
 void CSessionForm::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    // Escape never closes the form; Return only acts in the input box.
+    // Escape never closes the form; it ends the runs in progress. Return only acts in the
+    // input box.
+    if (event->key() == Qt::Key_Escape)
+        StopRuns();
     if (event->key() == Qt::Key_Escape || (enter && !Control(kInput)->hasFocus())) {
         event->accept();
         return;
@@ -355,18 +517,45 @@ void CSessionForm::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
+// Escape, closing the port and closing the session clear the sending flag, which is also the
+// banner request's keep-going flag.
+void CSessionForm::StopRuns() {
+    m_sender->Stop();
+}
+
 void CSessionForm::ReceiveBytes(const uint8_t* bytes, int count) {
-    m_runState->OnReceived(bytes, count);
+    m_sender->RunState().OnReceived(bytes, count);
+    if (!m_stopDisplay)
+        m_rxList->AddBytes(bytes, count, ByteKind::Received);
 }
 
+// Typed keys: paced on the UI thread, as the option says.
 void CSessionForm::WriteBytes(const CByteBuffer& bytes) {
-    m_port.Write(bytes);
+    const int delay = m_binder.GetInt(opt::kByteDelay, 0);
+    if (delay <= 0) {
+        m_port.Write(bytes);
+        return;
+    }
+    for (const uint8_t byte : bytes.ToVector()) {
+        m_port.Write(&byte, 1);
+        QThread::msleep(static_cast<unsigned long>(delay));
+    }
 }
 
-void CSessionForm::PostSentByte(uint8_t) {}
+// Single bytes come only from typing.
+void CSessionForm::PostSentByte(uint8_t byte) {
+    m_sender->PostTypedByte(byte);
+}
 
 // Shown as closed at once; no message, so a pulled adapter does not bring a storm of boxes.
+// Test Send and "Repeat" let go too: checked, they would keep the port locked and could no
+// longer be unchecked.
 void CSessionForm::PortLost() {
+    StopRuns();
+    for (const int id : {kTestSend, kRepeat})
+        qobject_cast<QAbstractButton*>(Control(id))->setChecked(false);
+    m_sender->SetTestSend(false);
+    m_sender->StopRepeat();
     RefreshStates();
     RefreshOpenCaption();
 }

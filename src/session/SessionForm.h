@@ -3,32 +3,49 @@
 #include "jobs/FxMLThreadPool.h"
 #include "options/ControlBinder.h"
 #include "script/JPScript.h"
-#include "script/ScriptRunState.h"
 #include "serial/SessionPort.h"
+#include "session/ByteList.h"
 #include "session/FormStates.h"
+#include "session/SessionSender.h"
 
+#include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 
 class QComboBox;
+class QTextEdit;
 
 namespace brivox {
 
+class CFormHistory;
+class CNoticeBar;
+struct CSendProgramResult;
+
 // One terminal session: the form of dialog 130 with its port, option store and bindings, and
-// what the mode, port and line controls do. Sending, the lists' contents, the banner and the
-// history attach to the controls made here.
+// what the mode, port and line controls do. It wires the controls to the parts behind them: the
+// traffic lists, the sender and its jobs; the banner and the history attach here too.
 class CSessionForm : public QWidget, public CSessionPortOwner {
 public:
+    // Called after each send by the button that went out, with the mode and the trimmed text.
+    using SendHistoryHook = std::function<void(int mode, const std::string& text)>;
+
     explicit CSessionForm(QWidget* host);
     ~CSessionForm() override;
 
     QWidget* Control(int id) const;
+    CNoticeBar* Banner() const { return m_banner; }
     CControlBinder& Binder() { return m_binder; }
     const CSessionPort& Port() const { return m_port; }
     bool IsPortOpen() const { return m_port.IsOpen(); }
     int OpenPortNumber() const { return m_port.IsOpen() ? m_port.GetCommPort() : 0; }
     CFormConditions Conditions() const;
+    CByteList& TxRxList() { return *m_txRxList; }
+    CByteList& RxList() { return *m_rxList; }
+    CSessionSender& Sender() { return *m_sender; }
+    void SetSendHistoryHook(SendHistoryHook hook) { m_historyHook = std::move(hook); }
+    CFormHistory& History() { return *m_history; }
 
     // The controls' values into the store, unchecked, as the main session does before saving.
     void CollectControls();
@@ -42,12 +59,14 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CreateParts();
     void Initialize();
     void RegisterBindings();
     void PlaceInputBox();
-    void PrepareLists();
+    void AttachBanner();
     void Connect();
     void RefreshStates();
     void RefreshOpenCaption();
@@ -58,8 +77,21 @@ private:
     void OnBaudChanged();
     void OnLineOptionChanged();
     void OnViewTypeChanged();
+    void ApplyViewType();
+    void StoreFilePath();
     void OnStoreAtOnce(int id);
+    void OnTestSendClicked();
+    void OnRepeatClicked();
+    void OnBrowse();
     void WaitForJobs();
+
+    // Sending: the button and Return (byButton), or a repeat tick, which stops once the program
+    // is built. True when the program is ready (and, by the button, its job started).
+    bool Send(bool byButton);
+    void ShowProgramOutcome(const CSendProgramResult& built, const std::string& text);
+    // A key in the input box; true when it is consumed.
+    bool OnInputKey(const QKeyEvent& key);
+    void StopRuns();
 
     // Close, change, reopen; on failure the previous choice comes back and the message shows.
     bool ReopenWith(int portNumber, const std::string& settings);
@@ -67,18 +99,26 @@ private:
                              const std::string& caption);
 
     QComboBox* Combo(int id) const;
+    QTextEdit* InputBox() const;
     bool IsChecked(int id) const;
     std::string SettingsFromCombos() const;
     int PortNumberFromCombo() const;
     void SelectPort(int portNumber);
 
     CFxMLThreadPool m_pool;
-    std::shared_ptr<CScriptRunState> m_runState = std::make_shared<CScriptRunState>();
     CControlBinder m_binder;
     CKeptText m_filePath; // the file path box: not bound, so the form keeps its bytes itself
     CJPScript m_script{m_binder};
     bool m_stopDisplay = false;
     CSessionPort m_port{*this};
+    CNoticeBar* m_banner = nullptr;
+    // Made once the controls exist; gone before the port, so that jobs find it detached.
+    std::unique_ptr<CByteList> m_txRxList;
+    std::unique_ptr<CByteList> m_rxList;
+    std::unique_ptr<CSessionSender> m_sender;
+    QTimer m_listTimer; // timer 2: the lists' ASCII column
+    SendHistoryHook m_historyHook;
+    std::unique_ptr<CFormHistory> m_history;
 };
 
 } // namespace brivox

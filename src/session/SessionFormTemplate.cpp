@@ -71,9 +71,10 @@ std::vector<CControlTemplate> Controls() {
         {kInput, K::RichEdit, "", 156, 36, 272, 94},
 
         {kTxRxList, K::ListView, "", 8, 182, 421, 56},
-        {kStopDisplay, K::CheckBox, "Stop", 344, 247, 36, 10, ctl::kAutoCheckBox},
-        {kClearRx, K::PushButton, "Clear", 384, 246, 44, 11, ctl::kPushButton},
-        {kRxList, K::ListView, "", 8, 258, 421, 54},
+        // Inside the frame, clear of its top line.
+        {kStopDisplay, K::CheckBox, "Stop", 344, 251, 36, 10, ctl::kAutoCheckBox},
+        {kClearRx, K::PushButton, "Clear", 384, 250, 44, 11, ctl::kPushButton},
+        {kRxList, K::ListView, "", 8, 263, 421, 49},
         {kBanner, K::Static, "", 4, 319, 429, 8},
     };
 }

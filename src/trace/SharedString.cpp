@@ -1,12 +1,16 @@
 #include "trace/SharedString.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,19 +34,37 @@ void ReleaseAtExit() {
     std::call_once(once, [] { std::atexit(ReleaseAllOwned); });
 }
 
+constexpr char kOwnerTag[] = "owner=";
+
+// The value as a C string, then the owning process: readers that stop at the first zero byte
+// (other tools) see the value alone.
 bool WriteObject(const std::string& object, const std::string& value) {
     const int fd = shm_open(object.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
-    const size_t size = value.size() + 1;
-    bool ok = ftruncate(fd, static_cast<off_t>(size)) == 0;
-    void* view = ok ? mmap(nullptr, size, PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
+    std::string content = value;
+    content += '\0';
+    content += kOwnerTag + std::to_string(getpid());
+    content += '\0';
+    bool ok = ftruncate(fd, static_cast<off_t>(content.size())) == 0;
+    void* view = ok ? mmap(nullptr, content.size(), PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
     close(fd);
     if (view == MAP_FAILED)
         return false;
-    std::memcpy(view, value.c_str(), size);
-    munmap(view, size);
+    std::memcpy(view, content.data(), content.size());
+    munmap(view, content.size());
     return ok;
+}
+
+// Shared memory outlives a process that crashed: a string whose recorded owner has ended is
+// gone. One without an owner (another tool's) counts as long as it exists.
+bool OwnerEnded(std::string_view trailer) {
+    const size_t tag = trailer.find(kOwnerTag);
+    if (tag == std::string_view::npos)
+        return false;
+    const pid_t owner = static_cast<pid_t>(
+        std::atol(std::string(trailer.substr(tag + sizeof kOwnerTag - 1)).c_str()));
+    return owner > 0 && kill(owner, 0) != 0 && errno == ESRCH;
 }
 
 } // namespace
@@ -84,20 +106,23 @@ std::string GetSharedString(const std::string& name, bool* found) {
         return "";
     struct stat info {};
     std::string value;
-    bool mapped = false;
+    bool present = false;
     if (fstat(fd, &info) == 0 && info.st_size > 0) {
         const auto size = static_cast<size_t>(info.st_size);
         void* view = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
         if (view != MAP_FAILED) {
             const auto* text = static_cast<const char*>(view);
-            value.assign(text, strnlen(text, size));
+            const size_t length = strnlen(text, size);
+            value.assign(text, length);
+            present = !OwnerEnded(std::string_view(text, size).substr(std::min(length + 1, size)));
             munmap(view, size);
-            mapped = true;
+            if (!present)
+                value.clear();
         }
     }
     close(fd);
     if (found != nullptr)
-        *found = mapped;
+        *found = present;
     return value;
 }
 

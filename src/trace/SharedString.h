@@ -6,7 +6,7 @@ namespace brivox {
 
 // Named strings that cooperating processes of the same user exchange through POSIX shared
 // memory. Backslashes in a name count as forward slashes. A string lives until this process
-// releases or replaces it, or exits.
+// releases or replaces it, or exits; one left by a process that crashed counts as absent.
 bool SetSharedString(const std::string& name, const std::string& value);
 std::string GetSharedString(const std::string& name, bool* found = nullptr);
 void ReleaseSharedString(const std::string& name);

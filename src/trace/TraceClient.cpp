@@ -4,15 +4,16 @@
 #include "platform/FileIO.h"
 #include "platform/Paths.h"
 #include "trace/SharedString.h"
+#include "trace/TraceSocket.h"
 
+#include <QCoreApplication>
+#include <QThread>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace brivox {
@@ -23,22 +24,38 @@ enum GateState : int { kUndecided = -1, kClosed = 0, kOpen = 1 };
 std::atomic<int> g_gate{kUndecided};
 
 // The window search is made once per process: a trace window that appears later is not found.
-std::mutex g_windowMutex;
-bool g_windowSearchDone = false;
-std::string g_windowSocket;
+enum class WindowRoute { Undecided, None, Socket, Own };
 
-void SendDatagram(const std::string& socketPath, const std::string& command) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (socketPath.size() >= sizeof address.sun_path)
+std::mutex g_windowMutex;
+WindowRoute g_route = WindowRoute::Undecided;
+std::string g_windowSocket;
+CTraceWindowOwner* g_owner = nullptr;
+CTraceRect g_ownRect = {0, 0, 200, 700};
+
+// Runs on the application object's thread: at once when called there, else queued in order.
+void RunOnUiThread(std::function<void()> work) {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr)
         return;
-    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
-    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0)
-        return;
-    sendto(fd, command.data(), command.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&address),
-           sizeof address);
-    close(fd);
+    if (QThread::currentThread() == application->thread())
+        work();
+    else
+        QMetaObject::invokeMethod(application, std::move(work), Qt::QueuedConnection);
+}
+
+void DeliverToOwnWindow(const std::string& command, bool create) {
+    RunOnUiThread([command, create] {
+        CTraceWindowOwner* owner = nullptr;
+        {
+            const std::lock_guard lock(g_windowMutex);
+            owner = g_owner;
+        }
+        if (owner == nullptr)
+            return;
+        if (create)
+            owner->CreateTraceWindow();
+        owner->DeliverToTraceWindow(command);
+    });
 }
 
 } // namespace
@@ -95,25 +112,51 @@ std::string TraceWindowSocketPath() {
 void TraceToWindow(const std::string& text, bool timestamped) {
     if (!TraceGateOpen())
         return;
+    bool create = false;
+    WindowRoute route;
     std::string socketPath;
     {
         const std::lock_guard lock(g_windowMutex);
-        if (!g_windowSearchDone) {
-            g_windowSearchDone = true;
-            if (PathExists(TraceWindowSocketPath()))
-                g_windowSocket = TraceWindowSocketPath();
+        if (g_route == WindowRoute::Undecided) {
+            g_windowSocket = TraceWindowSocketPath();
+            if (TraceSocketListening(g_windowSocket))
+                g_route = WindowRoute::Socket;
+            else if (g_owner != nullptr && QCoreApplication::instance() != nullptr)
+                g_route = WindowRoute::Own;
+            else
+                g_route = WindowRoute::None;
+            create = g_route == WindowRoute::Own;
         }
+        route = g_route;
         socketPath = g_windowSocket;
     }
-    if (!socketPath.empty())
-        SendDatagram(socketPath, (timestamped ? "xta1t:" : "xta1:") + text);
+    const std::string command = (timestamped ? "xta1t:" : "xta1:") + text;
+    if (route == WindowRoute::Socket)
+        SendTraceDatagram(socketPath, command);
+    else if (route == WindowRoute::Own)
+        DeliverToOwnWindow(command, create);
+}
+
+void SetTraceWindowOwner(CTraceWindowOwner* owner) {
+    const std::lock_guard lock(g_windowMutex);
+    g_owner = owner;
+}
+
+CTraceRect OwnTraceWindowRect() {
+    const std::lock_guard lock(g_windowMutex);
+    return g_ownRect;
+}
+
+void SetOwnTraceWindowRect(const CTraceRect& rect) {
+    const std::lock_guard lock(g_windowMutex);
+    g_ownRect = rect;
 }
 
 namespace trace_testing {
 void ForgetGate() {
     g_gate.store(kUndecided);
     const std::lock_guard lock(g_windowMutex);
-    g_windowSearchDone = false;
+    g_route = WindowRoute::Undecided;
     g_windowSocket.clear();
 }
 } // namespace trace_testing

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "trace/TraceCommand.h"
+
 #include <ctime>
 #include <string>
 
@@ -13,9 +15,29 @@ bool TraceGateOpen();
 // could not be opened; 1 when the line was written or dropped.
 int TraceLine(const std::string& text);
 
-// Sends "xta1:" (or "xta1t:" to be time-stamped) and the text to the trace window found at the
-// first call: a datagram socket named "XTraceWindow" in the runtime folder. Dropped without one.
+// Sends "xta1:" (or "xta1t:" to be time-stamped) and the text to the trace window. The first call
+// looks for one: a listening datagram socket named "XTraceWindow" in the runtime folder; when
+// none listens, the process makes its own window through the installed owner. The search is made
+// once per process; without a window the line is dropped.
 void TraceToWindow(const std::string& text, bool timestamped);
+
+// Makes and feeds the process's own trace window; lives in the window layer. Both calls come on
+// the thread of the application object.
+class CTraceWindowOwner {
+public:
+    virtual ~CTraceWindowOwner() = default;
+    // Makes and shows the window; false when it could not be made.
+    virtual bool CreateTraceWindow() = 0;
+    // Shows a command in the window, only while the window is visible.
+    virtual void DeliverToTraceWindow(const std::string& command) = 0;
+};
+
+// Installs the owner of the own trace window (null: the process makes none).
+void SetTraceWindowOwner(CTraceWindowOwner* owner);
+
+// Where the process's own trace window goes, in screen pixels; "xtrect:" changes it.
+CTraceRect OwnTraceWindowRect();
+void SetOwnTraceWindowRect(const CTraceRect& rect);
 
 // Where the trace window listens.
 std::string TraceWindowSocketPath();

@@ -2,13 +2,15 @@
 
 #include "app/AboutBox.h"
 #include "app/SessionHost.h"
+#include "banner/LinkStatic.h"
 #include "options/GlobalOptions.h"
-#include "options/OptionDefaults.h"
 #include "platform/DeveloperMarker.h"
 #include "platform/DialogBuilder.h"
 #include "session/SessionForm.h"
 #include "session/SessionFormIds.h"
 #include "support/LayoutCheck.h"
+#include "support/LocalOnly.h"
+#include "support/MessageRecorder.h"
 #include "support/PortTestSupport.h"
 #include "support/QtApp.h"
 #include "support/TempFolder.h"
@@ -34,10 +36,7 @@ namespace {
 
 class MainFrameTest : public testing::Test {
 protected:
-    MainFrameTest() {
-        GlobalOptions().Clear();
-        RegisterDefaultOptions(GlobalOptions(), "eng");
-    }
+    MainFrameTest() { test::ResetGlobalOptions(); }
 
     CMainFrame& Frame() {
         if (!m_frame)
@@ -168,8 +167,10 @@ TEST_F(MainFrameTest, TheAboutBoxShowsTheVersionAndHidesPublishing) {
     {
         CAboutBox about(&Frame());
         EXPECT_EQ(qobject_cast<QLabel*>(ControlById(&about, 1026))->text(), "Brivox v1.42");
-        EXPECT_EQ(qobject_cast<QLabel*>(ControlById(&about, 1046))->text(),
-                  "https://www.dalmeno.example/");
+        const auto* link = dynamic_cast<CLinkStatic*>(ControlById(&about, 1046));
+        ASSERT_NE(link, nullptr) << "the address is a link";
+        EXPECT_EQ(link->text(), "https://www.dalmeno.example/");
+        EXPECT_EQ(link->Url(), "https://www.dalmeno.example/");
         EXPECT_FALSE(ControlById(&about, 1011)->isVisibleTo(&about));
         EXPECT_EQ(about.windowTitle(), "About Brivox..");
     }
@@ -177,6 +178,14 @@ TEST_F(MainFrameTest, TheAboutBoxShowsTheVersionAndHidesPublishing) {
     CAboutBox about(&Frame());
     EXPECT_TRUE(ControlById(&about, 1011)->isVisibleTo(&about));
     EXPECT_EQ(test::LayoutProblems(about), std::vector<std::string>{});
+    {
+        test::CMessageRecorder boxes;
+        qobject_cast<QAbstractButton*>(ControlById(&about, 1011))->click();
+        ASSERT_EQ(boxes.Requests().size(), 1u) << "the button publishes";
+        EXPECT_EQ(boxes.Requests()[0].text, "Not a Real Release Mode");
+    }
+    QDir().mkpath(BRIVOX_SCREENSHOT_DIR);
+    EXPECT_TRUE(about.grab().save(BRIVOX_SCREENSHOT_DIR "/about.png"));
     unlink(DeveloperMarkerPath().c_str());
 }
 

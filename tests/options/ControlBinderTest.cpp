@@ -1,6 +1,7 @@
 #include "options/ControlBinder.h"
 
 #include "platform/DialogBuilder.h"
+#include "platform/TypingLimit.h"
 #include "support/MessageRecorder.h"
 #include "support/QtApp.h"
 #include "support/TraceCapture.h"
@@ -79,8 +80,8 @@ TEST_F(ControlBinderTest, KeysGoToControlsOfTheKindInPositionOrder) {
     EXPECT_EQ(Combo(31)->count(), 13);
     EXPECT_EQ(Combo(31)->itemText(12), "256000");
     EXPECT_EQ(Combo(32)->itemText(1), "b");
-    EXPECT_EQ(Edit(21)->maxLength(), 4);
-    EXPECT_EQ(Edit(22)->maxLength(), 5) << "digits of the maximum plus 2";
+    EXPECT_EQ(CTypingLimit::LimitOf(Edit(21)), 4);
+    EXPECT_EQ(CTypingLimit::LimitOf(Edit(22)), 5) << "digits of the maximum plus 2";
 }
 
 TEST_F(ControlBinderTest, LoadingClampsRangesAndLimitsComboIndexes) {
@@ -135,6 +136,23 @@ TEST_F(ControlBinderTest, StoringValidatesWithReadableMessages) {
     Combo(31)->setCurrentIndex(4);
     EXPECT_EQ(m_binder.StoreControl(Combo(31), true, false, "Error", true, true), "");
     EXPECT_EQ(m_binder.GetInt("baud", -1), 4);
+}
+
+TEST_F(ControlBinderTest, StoredTextsLongerThanTheirLimitLoadWholeAndFailValidation) {
+    test::CMessageRecorder boxes;
+    const char* stored[] = {"12345", "1234567890", "70001"};
+    for (const char* text : stored) {
+        m_binder.SetString("start", text);
+        m_binder.LoadControls();
+        EXPECT_EQ(Edit(21)->text(), text) << "never cut on loading";
+        EXPECT_EQ(m_binder.StoreControls(true, false, nullptr, "Error", true),
+                  "The length of characters must be 4~4.")
+            << text;
+        EXPECT_EQ(m_binder.GetString("start"), text) << "the store keeps it too";
+        EXPECT_EQ(m_binder.StoreControls(false, false, nullptr, "Error", true), "");
+        EXPECT_EQ(m_binder.GetString("start"), text) << "saved back whole";
+    }
+    EXPECT_EQ(boxes.Requests().size(), std::size(stored));
 }
 
 TEST_F(ControlBinderTest, TextTheUserDidNotEditKeepsItsBytes) {

@@ -2,10 +2,12 @@
 
 #include "app/SessionHost.h"
 #include "options/GlobalOptions.h"
-#include "options/OptionDefaults.h"
 #include "options/OptionKeys.h"
+#include "platform/TypingLimit.h"
 #include "session/FormStates.h"
+#include "session/SessionFormFixture.h"
 #include "session/SessionFormIds.h"
+#include "support/LocalOnly.h"
 #include "support/MessageRecorder.h"
 #include "support/PortTestSupport.h"
 #include "support/QtApp.h"
@@ -27,42 +29,7 @@ namespace {
 
 using namespace idc;
 
-void ResetGlobalOptions() {
-    GlobalOptions().Clear();
-    RegisterDefaultOptions(GlobalOptions(), "eng");
-}
-
-class SessionFormTest : public testing::Test {
-protected:
-    SessionFormTest() { ResetGlobalOptions(); }
-
-    CSessionForm& Form() {
-        if (!m_host)
-            m_host = std::make_unique<CSessionHost>(false, nullptr);
-        return *m_host->Form();
-    }
-    QComboBox* Combo(int id) { return qobject_cast<QComboBox*>(Form().Control(id)); }
-    QAbstractButton* Button(int id) { return qobject_cast<QAbstractButton*>(Form().Control(id)); }
-    QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(Form().Control(id)); }
-
-    // What a user's choice in a combo does: select, then the handler runs.
-    void Choose(int id, int index) {
-        Combo(id)->setCurrentIndex(index);
-        emit Combo(id)->activated(index);
-    }
-    void ChoosePort(int number) {
-        QComboBox* combo = Combo(kPort);
-        const int index =
-            combo->findText(QStringLiteral("COM%1 (").arg(number), Qt::MatchStartsWith);
-        ASSERT_GE(index, 0) << "COM" << number << " is listed";
-        Choose(kPort, index);
-    }
-    bool Shown(int id) { return Form().Control(id)->isVisibleTo(&Form()); }
-    bool Enabled(int id) { return Form().Control(id)->isEnabled(); }
-
-    test::CQtAppFirst m_app;
-    std::unique_ptr<CSessionHost> m_host;
-};
+using SessionFormTest = test::CSessionFormFixture;
 
 TEST_F(SessionFormTest, PositionalBindingsLandOnTheirControls) {
     const std::pair<int, const char*> expected[] = {
@@ -112,8 +79,8 @@ TEST_F(SessionFormTest, ControlsLoadFromTheGlobalStoreClamped) {
     EXPECT_EQ(Edit(kRepeatCycle)->text(), "3000");
     EXPECT_TRUE(Button(kDtr)->isChecked());
     EXPECT_FALSE(Button(kTestSend)->isChecked());
-    EXPECT_EQ(Edit(kSlaveAddress)->maxLength(), 5);
-    EXPECT_EQ(Edit(kWordsData)->maxLength(), 2000);
+    EXPECT_EQ(CTypingLimit::LimitOf(Edit(kSlaveAddress)), 5);
+    EXPECT_EQ(CTypingLimit::LimitOf(Edit(kWordsData)), 2000);
     EXPECT_EQ(qobject_cast<QTextEdit*>(Form().Control(kInput))->geometry().left(),
               Form().Control(kFunctionLabel)->x());
 }
@@ -230,11 +197,38 @@ TEST_F(SessionFormTest, OpenRefusesABlankLineSettingAndAnUneditedPathKeepsItsByt
     EXPECT_EQ(Form().Binder().GetString(opt::kTransferFilePath), "/tmp/caf\xE9.bin");
 }
 
+TEST_F(SessionFormTest, OnlyAPortTheUserMayNotOpenBringsAMessage) {
+    test::CRegisteredPty pty(3);
+    ChoosePort(3);
+    {
+        test::CRecordingPort holder(3); // another program has it
+        ASSERT_TRUE(holder.Open());
+        test::CMessageRecorder boxes;
+        Button(kOpenClose)->click();
+        EXPECT_FALSE(Form().IsPortOpen());
+        EXPECT_TRUE(boxes.Requests().empty()) << "a busy port stays silent";
+    }
+    test::CMessageRecorder boxes;
+    {
+        const test::CDeniedDevice denied(pty.Pty().SlavePath());
+        Button(kOpenClose)->click();
+    }
+    EXPECT_FALSE(Form().IsPortOpen());
+    ASSERT_EQ(boxes.Requests().size(), 1u);
+    EXPECT_EQ(boxes.Requests()[0].caption, "Error");
+    EXPECT_EQ(boxes.Requests()[0].text,
+              "Cannot open COM3 (" + pty.Pty().SlavePath() +
+                  "): permission denied. Add your user to the dialout group (sudo usermod -aG "
+                  "dialout $USER) and log in again.");
+    Button(kOpenClose)->click();
+    EXPECT_TRUE(Form().IsPortOpen()) << "opens once the rights are there";
+}
+
 TEST_F(SessionFormTest, ChangesWhileOpenReopenTheirPort) {
     test::CRegisteredPty first(3);
     test::CRegisteredPty second(4);
-    const test::CTraceCapture trace;
     ChoosePort(3);
+    const test::CTraceCapture trace; // after the form: a developer's form asks for a banner script
     Button(kOpenClose)->click();
     ASSERT_TRUE(Form().IsPortOpen());
 

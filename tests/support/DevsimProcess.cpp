@@ -1,69 +1,15 @@
 #include "support/DevsimProcess.h"
 
-#include <csignal>
-#include <gtest/gtest.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
+#include <utility>
 
 namespace brivox::test {
 
-CDevsimProcess::CDevsimProcess(std::vector<std::string> args) {
-    args.insert(args.begin(), BRIVOX_DEVSIM);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    int out[2];
-    EXPECT_EQ(pipe(out), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    EXPECT_EQ(posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    m_out = out[0];
-    const std::string first = ReadLine();
+CDevsimProcess::CDevsimProcess(std::vector<std::string> args)
+    : m_process(BRIVOX_DEVSIM, std::move(args)) {
+    const std::string first = m_process.ReadLine();
     const size_t space = first.find(' ');
     m_path = first.substr(0, space);
     m_portName = space == std::string::npos ? "" : first.substr(space + 1);
-}
-
-CDevsimProcess::~CDevsimProcess() {
-    Stop();
-    close(m_out);
-}
-
-int CDevsimProcess::Stop() {
-    if (m_pid <= 0)
-        return m_status;
-    kill(m_pid, SIGINT);
-    int status = 0;
-    waitpid(m_pid, &status, 0);
-    m_pid = 0;
-    m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return m_status;
-}
-
-std::string CDevsimProcess::Rest() {
-    std::string text;
-    char buffer[4096];
-    for (ssize_t got; (got = read(m_out, buffer, sizeof buffer)) > 0;)
-        text.append(buffer, static_cast<size_t>(got));
-    return text;
-}
-
-std::string CDevsimProcess::ReadLine() {
-    std::string line;
-    pollfd fd{m_out, POLLIN, 0};
-    char c;
-    while (poll(&fd, 1, 10000) > 0 && read(m_out, &c, 1) == 1 && c != '\n')
-        line += c;
-    return line;
 }
 
 } // namespace brivox::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ChildProcess.h"
+
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -11,24 +13,19 @@ namespace brivox::test {
 class CDevsimProcess {
 public:
     explicit CDevsimProcess(std::vector<std::string> args);
-    ~CDevsimProcess();
     CDevsimProcess(const CDevsimProcess&) = delete;
     CDevsimProcess& operator=(const CDevsimProcess&) = delete;
 
     const std::string& Path() const { return m_path; }
     const std::string& PortName() const { return m_portName; }
-    pid_t Pid() const { return m_pid; }
+    pid_t Pid() const { return m_process.Pid(); }
     // Ends the process as a user's Ctrl+C would; its exit code.
-    int Stop();
+    int Stop() { return m_process.Stop(); }
     // What the process printed after its first line, up to its end.
-    std::string Rest();
+    std::string Rest() { return m_process.Rest(); }
 
 private:
-    std::string ReadLine();
-
-    pid_t m_pid = 0;
-    int m_status = -1;
-    int m_out = -1;
+    CChildProcess m_process;
     std::string m_path;
     std::string m_portName;
 };

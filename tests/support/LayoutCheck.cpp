@@ -31,16 +31,18 @@ CFrameLines LinesOf(const QGroupBox& group) {
     QStyleOptionGroupBox option;
     option.initFrom(&group);
     option.text = group.title();
+    option.lineWidth = 1;
+    option.textAlignment = group.alignment();
     option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-    const QStyle* style = group.style();
-    const QPoint offset = group.pos();
-    return {
-        style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, &group)
-            .translated(offset),
-        group.title().isEmpty()
-            ? QRect()
-            : style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, &group)
-                  .translated(offset)};
+    auto rect = [&](QStyle::SubControl part) {
+        return group.style()
+            ->subControlRect(QStyle::CC_GroupBox, &option, part, &group)
+            .translated(group.pos());
+    };
+    // A titled frame's top line runs just above its contents, below or through the title.
+    QRect frame = rect(QStyle::SC_GroupBoxFrame);
+    frame.setTop(rect(QStyle::SC_GroupBoxContents).top() - kLineWidth);
+    return {frame, group.title().isEmpty() ? QRect() : rect(QStyle::SC_GroupBoxLabel)};
 }
 
 bool MeetsLines(const QRect& control, const CFrameLines& lines) {

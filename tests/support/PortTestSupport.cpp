@@ -7,7 +7,10 @@
 #include <QCoreApplication>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace brivox::test {
@@ -42,6 +45,39 @@ CRegisteredPty::CRegisteredPty(int number) : m_number(number) {
     const std::string error = m_pty.Open();
     EXPECT_EQ(error, "");
     EXPECT_EQ(RegisterPort(PortMapFolder(), number, m_pty.SlavePath()), "");
+}
+
+namespace {
+
+struct CCapabilities {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+};
+
+CCapabilities ThreadCapabilities() {
+    CCapabilities caps;
+    syscall(SYS_capget, &caps.header, caps.data);
+    return caps;
+}
+
+} // namespace
+
+CDeniedDevice::CDeniedDevice(std::string path) : m_path(std::move(path)) {
+    struct stat info {};
+    EXPECT_EQ(stat(m_path.c_str(), &info), 0);
+    m_mode = info.st_mode & 07777;
+    EXPECT_EQ(chmod(m_path.c_str(), 0), 0);
+    CCapabilities caps = ThreadCapabilities();
+    m_effective = caps.data[0].effective;
+    caps.data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+    syscall(SYS_capset, &caps.header, caps.data);
+}
+
+CDeniedDevice::~CDeniedDevice() {
+    CCapabilities caps = ThreadCapabilities();
+    caps.data[0].effective = m_effective;
+    syscall(SYS_capset, &caps.header, caps.data);
+    chmod(m_path.c_str(), m_mode);
 }
 
 CRegisteredPty::~CRegisteredPty() {

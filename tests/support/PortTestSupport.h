@@ -36,6 +36,22 @@ private:
     CPseudoTerminal m_pty;
 };
 
+// While it lives, a device the calling thread may not open (EACCES), as for a user outside the
+// dialout group: the node loses its permission bits and, for root, the thread its right to
+// override them.
+class CDeniedDevice {
+public:
+    explicit CDeniedDevice(std::string path);
+    ~CDeniedDevice();
+    CDeniedDevice(const CDeniedDevice&) = delete;
+    CDeniedDevice& operator=(const CDeniedDevice&) = delete;
+
+private:
+    std::string m_path;
+    unsigned m_mode = 0;
+    unsigned m_effective = 0;
+};
+
 // A port that records what it is told, for tests.
 class CRecordingPort : public CSerialPort {
 public:

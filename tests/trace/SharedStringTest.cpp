@@ -67,5 +67,24 @@ TEST(SharedStringTest, AnotherProcessReadsItAndItGoesWhenTheOwnerExits) {
     ReleaseSharedString(name);
 }
 
+TEST(SharedStringTest, AStringLeftByACrashedProcessCountsAsAbsent) {
+    const std::string name = UniqueName("brivox_crashed_");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        SetSharedString(name, "1");
+        _exit(0); // no exit handlers: the object stays, as after a crash
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    bool found = true;
+    EXPECT_EQ(GetSharedString(name, &found), "");
+    EXPECT_FALSE(found);
+    ASSERT_TRUE(SetSharedString(name, "2"));
+    EXPECT_EQ(GetSharedString(name, &found), "2") << "a live owner's string is there";
+    EXPECT_TRUE(found);
+    ReleaseSharedString(name);
+}
+
 } // namespace
 } // namespace brivox

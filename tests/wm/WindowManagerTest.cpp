@@ -4,10 +4,10 @@
 #include "app/MainFrame.h"
 #include "app/SessionHost.h"
 #include "options/GlobalOptions.h"
-#include "options/OptionDefaults.h"
 #include "session/SessionForm.h"
 #include "session/SessionFormIds.h"
 #include "support/LayoutCheck.h"
+#include "support/LocalOnly.h"
 #include "support/PortTestSupport.h"
 #include "support/QtApp.h"
 #include "support/TempFolder.h"
@@ -38,8 +38,7 @@ constexpr int kStableMs = 700;
 class WindowManagerTest : public testing::Test {
 protected:
     WindowManagerTest() {
-        GlobalOptions().Clear();
-        RegisterDefaultOptions(GlobalOptions(), "eng");
+        test::ResetGlobalOptions();
         QDir().mkpath(BRIVOX_SCREENSHOT_DIR);
     }
     ~WindowManagerTest() override { CSessionHost::DestroyAllChildSessions(); }

@@ -16,6 +16,9 @@ public:
     void TearDown() override;
 
 private:
+    // What went wrong, empty once both run.
+    std::string Start();
+
     pid_t m_server = 0;
     pid_t m_windowManager = 0;
 };

@@ -1,9 +1,8 @@
 #include "brivox-devsim/Devsim.h"
 #include "brivox-devsim/DevsimOptions.h"
+#include "cli/StopSignals.h"
 
-#include <csignal>
 #include <iostream>
-#include <sys/signalfd.h>
 
 int main(int argc, char** argv) {
     using namespace brivox::devsim;
@@ -18,12 +17,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     // Ending by a signal goes through the normal exit, so that the port-map link is removed.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaddset(&stopSignals, signal);
-    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
-    const int stopFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
+    const int stopFd = brivox::cli::StopSignalDescriptor();
 
     CDevsim devsim(*options.model, std::cout, options.verbose);
     std::string error = devsim.Start(options.registerNumber);

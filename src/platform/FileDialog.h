@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace brivox {
+
+// A file-open dialog: what it asks, and the path chosen ("" when cancelled).
+struct CFileDialogRequest {
+    std::string title;
+    std::string filter; // "Name (patterns)"
+    QWidget* owner = nullptr;
+};
+using FileDialogPresenter = std::function<std::string(const CFileDialogRequest&)>;
+
+// Installs a presenter (tests answer with a path) and returns the one it replaces; an empty
+// one restores the real dialog.
+FileDialogPresenter SetFileDialogPresenter(FileDialogPresenter presenter);
+
+std::string ChooseFileToOpen(const std::string& title, const std::string& filter,
+                             QWidget* owner = nullptr);
+
+} // namespace brivox

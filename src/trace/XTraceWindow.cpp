@@ -1,0 +1,177 @@
+#include "trace/XTraceWindow.h"
+
+#include "platform/RichEdit.h"
+#include "trace/TraceClient.h"
+#include "trace/TracePaneText.h"
+#include "trace/TraceWindowLayout.h"
+
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimerEvent>
+#include <algorithm>
+#include <cstdint>
+#include <ctime>
+
+namespace brivox {
+
+namespace {
+
+// Bold 8-point Tahoma: Wine's metric twin of it where the system has none (its bold file has no
+// character map, so the bold is drawn from the regular face), else Liberation Sans.
+QFont TraceWindowFont() {
+    static const int loaded =
+        QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"));
+    (void)loaded;
+    QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans")});
+    font.setPointSize(8);
+    font.setWeight(QFont::Bold);
+    return font;
+}
+
+QRect ToQRect(const CTraceRect& rect) {
+    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// right - left without overflow, between 1 and the largest widget size.
+int Extent(int low, int high) {
+    const int64_t extent = int64_t{high} - low;
+    return static_cast<int>(std::clamp<int64_t>(extent, 1, QWIDGETSIZE_MAX));
+}
+
+} // namespace
+
+CXTraceWindow::CXTraceWindow(QWidget* parent)
+    : QWidget(parent, parent == nullptr ? Qt::Tool : Qt::Widget), m_random(std::random_device{}()),
+      m_channel([this](const std::string& command) {
+          emit CommandReceived(command);
+          Execute(command);
+      }) {
+    const QFont font = TraceWindowFont();
+    m_displayLog = new QCheckBox(QStringLiteral("Display Log"), this);
+    m_displayLog->setFont(font);
+    m_displayLog->setChecked(true);
+    for (CRichEdit*& pane : m_variablePanes)
+        pane = MakePane();
+    m_paneA = MakePane();
+    m_paneB = MakePane();
+    m_displayLog->raise();
+    for (CRichEdit* pane : {m_paneA, m_paneB})
+        pane->setUndoRedoEnabled(false); // a log's insertions are no one's edits to undo
+    m_refresh.start(kRefreshMs, this);
+    m_channelError = m_channel.Listen(TraceWindowSocketPath());
+}
+
+CXTraceWindow::~CXTraceWindow() = default;
+
+CRichEdit* CXTraceWindow::MakePane() {
+    auto* pane = new CRichEdit(this);
+    pane->setFont(TraceWindowFont());
+    pane->SetTextLimit(static_cast<int>(kTracePaneLimit));
+    pane->setLineWrapMode(QTextEdit::NoWrap);
+    pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    return pane;
+}
+
+void CXTraceWindow::Execute(const std::string& command) {
+    const CTraceCommand parsed = ParseTraceCommand(command);
+    switch (parsed.kind) {
+    case TraceCommandKind::SetVariable:
+        m_variables.Set(parsed.name, parsed.text);
+        break;
+    case TraceCommandKind::RemoveVariable:
+        m_variables.Remove(parsed.name);
+        break;
+    case TraceCommandKind::AppendA:
+    case TraceCommandKind::AppendAStamped:
+        Append(*m_paneA, parsed.text, parsed.kind == TraceCommandKind::AppendAStamped);
+        break;
+    case TraceCommandKind::AppendB:
+    case TraceCommandKind::AppendBStamped:
+        Append(*m_paneB, parsed.text, parsed.kind == TraceCommandKind::AppendBStamped);
+        break;
+    case TraceCommandKind::Clear:
+        Clear();
+        break;
+    case TraceCommandKind::Rect:
+        SetOwnTraceWindowRect(parsed.rect);
+        MoveTo(parsed.rect);
+        break;
+    case TraceCommandKind::None:
+        break;
+    }
+}
+
+void CXTraceWindow::MoveTo(const CTraceRect& rect) {
+    move(rect.left, rect.top);
+    resize(Extent(rect.left, rect.right), Extent(rect.top, rect.bottom));
+}
+
+void CXTraceWindow::Append(CRichEdit& pane, const std::string& text, bool stamped) {
+    std::uniform_int_distribution<int> indent(0, 9);
+    std::uniform_int_distribution<int> shade(0, 149);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    QString line = QString::fromStdString(
+        FormatTracePaneLine(text, stamped ? &local : nullptr, indent(m_random)));
+    if (m_displayLog->isChecked()) {
+        QTextDocument& document = *pane.document();
+        line.truncate(static_cast<qsizetype>(TracePaneRoom(document.characterCount() - 1)));
+        QTextCharFormat format;
+        format.setFontWeight(QFont::Normal);
+        format.setForeground(QColor(shade(m_random), shade(m_random), shade(m_random)));
+        QTextCursor cursor(&document);
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(line, format);
+    }
+    if (const size_t cut = TracePaneCut(pane.document()->characterCount() - 1); cut > 0) {
+        QTextCursor head(pane.document());
+        head.setPosition(static_cast<int>(cut), QTextCursor::KeepAnchor);
+        head.removeSelectedText();
+    }
+    pane.moveCursor(QTextCursor::End);
+    pane.ensureCursorVisible();
+}
+
+void CXTraceWindow::Clear() {
+    m_paneA->clear();
+    m_paneB->clear();
+}
+
+void CXTraceWindow::RedrawVariables() {
+    const CTraceVariables::PaneTexts changed = m_variables.TakeChangedPanes();
+    for (int index = 0; index < CTraceVariables::kPanes; ++index) {
+        CRichEdit& pane = *m_variablePanes[index];
+        if (!changed[index] && !pane.document()->isModified())
+            continue;
+        QString text =
+            QString::fromStdString(changed[index] ? *changed[index] : m_variables.PaneText(index));
+        text.truncate(static_cast<qsizetype>(kTracePaneLimit));
+        if (pane.toPlainText() != text)
+            pane.setPlainText(text);
+        pane.document()->setModified(false);
+    }
+}
+
+void CXTraceWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const CTraceWindowLayout layout = LayOutTraceWindow(width(), height());
+    m_displayLog->setGeometry(ToQRect(layout.displayLog));
+    for (int index = 0; index < CTraceVariables::kPanes; ++index)
+        m_variablePanes[index]->setGeometry(ToQRect(layout.variablePanes[index]));
+    m_paneA->setGeometry(ToQRect(layout.paneA));
+    m_paneB->setGeometry(ToQRect(layout.paneB));
+}
+
+void CXTraceWindow::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == m_refresh.timerId())
+        RedrawVariables();
+    else
+        QWidget::timerEvent(event);
+}
+
+} // namespace brivox

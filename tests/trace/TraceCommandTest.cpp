@@ -1,0 +1,104 @@
+#include "trace/TraceCommand.h"
+
+#include "trace/TraceVariables.h"
+#include "trace/TraceWindowLayout.h"
+
+#include <climits>
+#include <gtest/gtest.h>
+
+namespace brivox {
+namespace {
+
+using Kind = TraceCommandKind;
+
+TEST(TraceCommandTest, PrefixesInTheirOrderAndWhatFollowsThem) {
+    const struct {
+        std::string payload;
+        Kind kind;
+        std::string name, text;
+        CTraceRect rect;
+    } cases[] = {
+        {"xts:speed=9600", Kind::SetVariable, "speed", "9600", {}},
+        {"xts:a=b=c", Kind::SetVariable, "a", "b=c", {}},
+        {"xts:novalue", Kind::None, "", "", {}},
+        {"xtd:speed", Kind::RemoveVariable, "speed", "", {}},
+        {"xta1:open port 3", Kind::AppendA, "", "open port 3", {}},
+        {"xtcanything", Kind::Clear, "", "", {}},
+        {"xta2:", Kind::AppendB, "", "", {}},
+        {"xta1t:stamped", Kind::AppendAStamped, "", "stamped", {}},
+        {"xta2t:b", Kind::AppendBStamped, "", "b", {}},
+        {"xtrect:10,20,410,620", Kind::Rect, "", "", {10, 20, 410, 620}},
+        {"xtrect:5", Kind::Rect, "", "", {5, 0, 0, 0}},
+        {"xtrect:x,,-3,7px,99", Kind::Rect, "", "", {0, 0, -3, 7}},
+        {"xtrect: +8,99999999999,-99999999999", Kind::Rect, "", "", {8, INT_MAX, INT_MIN, 0}},
+        {std::string("xta1:before\0after", 17), Kind::AppendA, "", "before", {}},
+        {"XTA1:upper case", Kind::None, "", "", {}},
+        {" xta1:leading space", Kind::None, "", "", {}},
+    };
+    for (const auto& c : cases) {
+        const CTraceCommand command = ParseTraceCommand(c.payload);
+        EXPECT_EQ(command.kind, c.kind) << c.payload;
+        EXPECT_EQ(command.name, c.name) << c.payload;
+        EXPECT_EQ(command.text, c.text) << c.payload;
+        EXPECT_EQ(command.rect, c.rect) << c.payload;
+    }
+}
+
+TEST(TraceWindowLayoutTest, WideAreasPutPanesSideBySideTallOnesStackThem) {
+    const struct {
+        int width, height;
+        std::array<CTraceRect, 3> variablePanes;
+        CTraceRect paneA, paneB;
+    } cases[] = {
+        {800,
+         600,
+         {{{1, 18, 319, 200}, {1, 200, 319, 400}, {1, 399, 319, 599}}},
+         {321, 0, 559, 600},
+         {561, 1, 799, 599}},
+        {200,
+         700,
+         {{{1, 18, 199, 93}, {1, 93, 199, 187}, {1, 186, 199, 279}}},
+         {1, 280, 199, 490},
+         {1, 491, 199, 699}},
+        {300,
+         300,
+         {{{1, 18, 299, 40}, {1, 40, 299, 80}, {1, 79, 299, 119}}},
+         {1, 120, 299, 210},
+         {1, 211, 299, 299}}, // a square area counts as tall
+    };
+    for (const auto& c : cases) {
+        const CTraceWindowLayout layout = LayOutTraceWindow(c.width, c.height);
+        EXPECT_EQ(layout.displayLog, (CTraceRect{0, 2, 200, 15}));
+        EXPECT_EQ(layout.variablePanes, c.variablePanes) << c.width << " x " << c.height;
+        EXPECT_EQ(layout.paneA, c.paneA) << c.width << " x " << c.height;
+        EXPECT_EQ(layout.paneB, c.paneB) << c.width << " x " << c.height;
+    }
+}
+
+TEST(TraceVariablesTest, GroupedBySignedByteSumAndRedrawnOnlyWhenChanged) {
+    for (const auto& [name, pane] : {std::pair<std::string, int>{"c", 0},
+                                     {"a", 1},
+                                     {"b", 2},
+                                     {"\xff", 2},
+                                     {"\x80\x80", 2},
+                                     {"speed", 1}})
+        EXPECT_EQ(VariablePane(name), pane) << name;
+
+    using Texts = CTraceVariables::PaneTexts;
+    CTraceVariables variables;
+    variables.Set("speed", "9600");
+    variables.Set("speed", "19200");
+    EXPECT_EQ(variables.TakeChangedPanes(), (Texts{std::nullopt, "speed=19200", std::nullopt}));
+    variables.Set("speed", "19200");
+    variables.Remove("absent");
+    EXPECT_EQ(variables.TakeChangedPanes(), Texts{}) << "nothing changed since the last tick";
+
+    variables.Set("c", "1");
+    variables.Set("ab", "2");
+    variables.Remove("speed");
+    EXPECT_EQ(variables.TakeChangedPanes(), (Texts{"ab=2,  c=1", "", std::nullopt}))
+        << "a removed variable goes at the next tick";
+}
+
+} // namespace
+} // namespace brivox

@@ -1,0 +1,114 @@
+#include "trace/XTraceWindow.h"
+
+#include "platform/RichEdit.h"
+#include "support/PaneLines.h"
+#include "support/QtApp.h"
+#include "trace/TraceClient.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFontInfo>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTextBlock>
+#include <gtest/gtest.h>
+
+namespace brivox {
+namespace {
+
+using test::PaneLines;
+
+class XTraceWindowTest : public testing::Test {
+protected:
+    XTraceWindowTest() {
+        m_window.resize(800, 600);
+        m_window.show();
+    }
+    ~XTraceWindowTest() override { SetOwnTraceWindowRect({0, 0, 200, 700}); }
+
+    void Execute(const std::vector<std::string>& commands) {
+        for (const std::string& command : commands)
+            m_window.Execute(command);
+    }
+    bool VariablesShow(int pane, const QString& text) {
+        return QTest::qWaitFor([&] { return m_window.VariablePane(pane).toPlainText() == text; });
+    }
+
+    test::CQtAppFirst m_app;
+    CXTraceWindow m_window;
+};
+
+TEST_F(XTraceWindowTest, CommandsFillThePanesWhileDisplayLogIsChecked) {
+    EXPECT_EQ(m_window.ChannelError(), "");
+    EXPECT_TRUE(m_window.DisplayLog().isChecked());
+    Execute({"xts:speed=9600", "xts:speed=19200", "xts:c=1", "xta1:first", "xta2t:second"});
+    EXPECT_TRUE(VariablesShow(1, "speed=19200"));
+    EXPECT_EQ(m_window.VariablePane(0).toPlainText(), "c=1");
+    const QString paneB = m_window.PaneB().toPlainText();
+    EXPECT_TRUE(
+        QRegularExpression("^ {0,9}\\d\\d:\\d\\d:\\d\\d second\\n$").match(paneB).hasMatch())
+        << paneB.toStdString();
+    // Each line has its own dark colour and is not bold, though the panes' font is.
+    const QTextCharFormat format =
+        m_window.PaneA().document()->begin().begin().fragment().charFormat();
+    EXPECT_TRUE(m_window.PaneA().font().bold());
+    EXPECT_EQ(format.fontWeight(), QFont::Normal);
+    const QColor colour = format.foreground().color();
+    EXPECT_TRUE(colour.red() < 150 && colour.green() < 150 && colour.blue() < 150);
+
+    Execute({"xtd:speed", "xtcanything"});
+    EXPECT_TRUE(VariablesShow(1, ""));
+    EXPECT_EQ(m_window.PaneA().toPlainText() + m_window.PaneB().toPlainText(), "");
+
+    Execute({"xta1:shown"});
+    m_window.DisplayLog().click();
+    Execute({"xta1:dropped", "xta2t:dropped too"});
+    m_window.DisplayLog().click();
+    Execute({"xta1:shown again"});
+    EXPECT_EQ(PaneLines(m_window.PaneA()), (QStringList{"shown", "shown again"}))
+        << "lines dropped while Display Log is unchecked stay dropped";
+    EXPECT_EQ(m_window.PaneB().toPlainText(), "");
+}
+
+TEST_F(XTraceWindowTest, ALongLogKeepsItsLast10240Characters) {
+    CRichEdit& pane = m_window.PaneA();
+    QString before;
+    for (int line = 0; pane.toPlainText().size() >= before.size(); ++line) {
+        ASSERT_LT(line, 200) << "the pane was never cut";
+        before = pane.toPlainText();
+        Execute({"xta1:" + std::to_string(line) + std::string(8000, 'a' + line % 26)});
+    }
+    const QString after = pane.toPlainText();
+    ASSERT_EQ(after.size(), 10'240);
+    const QString lastLine = after.mid(after.lastIndexOf(u'\n', -2) + 1);
+    EXPECT_EQ((before + lastLine).right(10'240), after);
+}
+
+TEST_F(XTraceWindowTest, RectangleMovesTheWindowAndKeepsAtLeastOnePixel) {
+    Execute({"xtrect:10,20,410,620"});
+    EXPECT_EQ(OwnTraceWindowRect(), (CTraceRect{10, 20, 410, 620}));
+    EXPECT_EQ(m_window.geometry().size(), QSize(400, 600));
+    EXPECT_EQ(m_window.pos(), QPoint(10, 20));
+    Execute({"xtrect:5"});
+    EXPECT_EQ(m_window.geometry().size(), QSize(1, 1));
+    Execute({"xtrect:-2147483648,0,2147483647,100"});
+    EXPECT_EQ(m_window.height(), 100);
+}
+
+TEST_F(XTraceWindowTest, PhotographedWithLinesInBothPanesAndVariablesInAllThree) {
+    Execute({"xts:c=1", "xts:baud=9600", "xts:port=COM3", "xts:a=on", "xts:state=open",
+             "xts:bytes=1024", "xta1:trying to open port 3", "xta1t:JPExecute 1.0", "xta1:plus 0A",
+             "xta2:Trying to change to 9600,N,8,1(4)", "xta2t:bTWSDSend=1", "xta2:reply 06 00 10"});
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return !m_window.VariablePane(0).toPlainText().isEmpty() &&
+               !m_window.VariablePane(1).toPlainText().isEmpty() &&
+               !m_window.VariablePane(2).toPlainText().isEmpty();
+    }));
+    const QFontInfo font(m_window.DisplayLog().font());
+    EXPECT_TRUE(font.bold() && font.pointSize() == 8) << font.family().toStdString();
+    QDir().mkpath(BRIVOX_SCREENSHOT_DIR);
+    EXPECT_TRUE(m_window.grab().save(QStringLiteral(BRIVOX_SCREENSHOT_DIR "/trace-window.png")));
+}
+
+} // namespace
+} // namespace brivox
