@@ -9,15 +9,17 @@ namespace brivox {
 void CTelnetFilter::Pass(const uint8_t* bytes, size_t count, std::string& out) {
     const uint8_t* end = bytes + count;
     while (bytes < end) {
-        if (m_state != State::Data) {
-            Step(*bytes++, out);
-            continue;
+        if (m_state == State::Data) {
+            // Data up to the next IAC passes whole; the IAC itself goes through Step.
+            const auto* iac =
+                static_cast<const uint8_t*>(std::memchr(bytes, TELNET_IAC, end - bytes));
+            const uint8_t* stop = iac == nullptr ? end : iac;
+            out.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(stop - bytes));
+            bytes = stop;
+            if (bytes == end)
+                break;
         }
-        // Data runs up to the next IAC pass whole.
-        const auto* iac = static_cast<const uint8_t*>(std::memchr(bytes, TELNET_IAC, end - bytes));
-        const uint8_t* stop = iac == nullptr ? end : iac;
-        out.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(stop - bytes));
-        bytes = stop;
+        Step(*bytes++, out);
     }
 }
 
