@@ -1,6 +1,7 @@
 #include "platform/FileDialog.h"
 
 #include <QFileDialog>
+#include <QStandardPaths>
 #include <utility>
 
 namespace brivox {
@@ -20,10 +21,24 @@ FileDialogPresenter SetFileDialogPresenter(FileDialogPresenter presenter) {
 
 std::string ChooseFileToOpen(const std::string& title, const std::string& filter, QWidget* owner) {
     if (Presenter())
-        return Presenter()({title, filter, owner});
+        return Presenter()({title, filter, owner, false, ""});
     return QFileDialog::getOpenFileName(owner, QString::fromStdString(title), QString(),
                                         QString::fromStdString(filter))
         .toStdString();
+}
+
+std::string ChooseFileToSave(const std::string& title, const std::string& filter,
+                             const std::string& suggested, QWidget* owner) {
+    if (Presenter())
+        return Presenter()({title, filter, owner, true, suggested});
+    return QFileDialog::getSaveFileName(owner, QString::fromStdString(title),
+                                        QString::fromStdString(suggested),
+                                        QString::fromStdString(filter))
+        .toStdString();
+}
+
+std::string DocumentsFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
 }
 
 } // namespace brivox

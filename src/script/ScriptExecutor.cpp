@@ -13,11 +13,13 @@ RunOutcome CompareReply(const CJPItem& item, CScriptHost& host) {
     if (!state.WaitForResponse(count))
         return RunOutcome::Stopped;
     const std::vector<uint8_t> reply = state.ResponseBytes(count);
+    // A byte that came with a line error is no good answer, whatever its value.
+    const std::vector<bool> lineErrors = state.ResponseLineErrors(count);
     bool mismatch = false;
     for (int32_t j = 0; j < count; ++j) {
         if (!state.IsSending())
             return RunOutcome::Stopped;
-        const bool same = reply[j] == item.bytes.ByteAt(j);
+        const bool same = reply[j] == item.bytes.ByteAt(j) && !lineErrors[j];
         mismatch |= !same;
         host.Report(reply[j], same ? ByteReport::Matched : ByteReport::Mismatch);
     }

@@ -14,13 +14,17 @@ void CScriptRunState::SetSending(bool on) {
     m_changed.notify_all();
 }
 
-void CScriptRunState::OnReceived(const uint8_t* data, int32_t count) {
+void CScriptRunState::OnReceived(const uint8_t* data, int32_t count, const uint8_t* marks) {
     {
         const std::lock_guard lock(m_mutex);
         if (!m_capturing || count <= 0)
             return;
-        const int32_t room = kResponseLimit - m_response.GetLength();
-        m_response.Append(data, std::min(count, std::max(room, 0)));
+        const int32_t start = m_response.GetLength();
+        const int32_t taken = std::min(count, std::max(kResponseLimit - start, 0));
+        m_response.Append(data, taken);
+        for (int32_t i = 0; marks != nullptr && i < taken; ++i)
+            if (marks[i] != 0)
+                m_lineErrorsAt.push_back(start + i);
     }
     m_changed.notify_all();
 }
@@ -28,6 +32,7 @@ void CScriptRunState::OnReceived(const uint8_t* data, int32_t count) {
 void CScriptRunState::BeginCapture() {
     const std::lock_guard lock(m_mutex);
     m_response.Clear();
+    m_lineErrorsAt.clear();
     m_capturing = true;
 }
 
@@ -46,6 +51,15 @@ std::vector<uint8_t> CScriptRunState::ResponseBytes(int32_t count) const {
     std::vector<uint8_t> bytes(static_cast<size_t>(std::clamp(count, 0, m_response.GetLength())));
     m_response.Read(bytes.data(), static_cast<int32_t>(bytes.size()));
     return bytes;
+}
+
+std::vector<bool> CScriptRunState::ResponseLineErrors(int32_t count) const {
+    const std::lock_guard lock(m_mutex);
+    std::vector<bool> marked(static_cast<size_t>(std::clamp(count, 0, m_response.GetLength())));
+    for (const int32_t at : m_lineErrorsAt)
+        if (at < static_cast<int32_t>(marked.size()))
+            marked[static_cast<size_t>(at)] = true;
+    return marked;
 }
 
 bool CScriptRunState::WaitForResponse(int32_t count) {

@@ -24,14 +24,16 @@ public:
     // The flag itself, for callers that poll it as a keep-going flag.
     const std::atomic<int>& SendingFlag() const { return m_sending; }
 
-    // The receive path: appends while capture is on.
-    void OnReceived(const uint8_t* data, int32_t count);
+    // The receive path: appends while capture is on. marks: a LineMark a byte, or null.
+    void OnReceived(const uint8_t* data, int32_t count, const uint8_t* marks = nullptr);
     // Empties the response buffer and switches capture on (it stays on).
     void BeginCapture();
     bool IsCapturing() const;
     int32_t ResponseLength() const;
     // The first count bytes of the response buffer, which keeps them.
     std::vector<uint8_t> ResponseBytes(int32_t count) const;
+    // Whether each of the first count bytes came with a line error.
+    std::vector<bool> ResponseLineErrors(int32_t count) const;
 
     // Waits until the response buffer holds count bytes; false when sending stopped first.
     bool WaitForResponse(int32_t count);
@@ -43,6 +45,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     CByteBuffer m_response;
+    std::vector<int32_t> m_lineErrorsAt; // positions in the response, ascending
     bool m_capturing = false;
 };
 

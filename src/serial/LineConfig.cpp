@@ -82,7 +82,9 @@ CLineConfig LineConfigFor(const CSerialSettings& settings) {
 
 void EncodeLine(const CLineConfig& line, CTermiosFlags& flags) {
     const bool parity = line.parity == 'E' || line.parity == 'O';
-    flags.iflag = parity ? INPCK : 0;
+    flags.iflag = parity || line.markErrors ? INPCK : 0;
+    if (line.markErrors)
+        flags.iflag |= PARMRK;
     flags.oflag = 0;
     flags.lflag = 0;
     uint32_t cflag = flags.cflag & ~(CBAUD | CIBAUD | CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
@@ -104,6 +106,7 @@ CLineConfig DecodeLine(const CTermiosFlags& flags) {
             line.dataBits = entry.bits;
     line.parity = (flags.cflag & PARENB) == 0 ? 'N' : (flags.cflag & PARODD) != 0 ? 'O' : 'E';
     line.stopBits = (flags.cflag & CSTOPB) != 0 ? 2 : 1;
+    line.markErrors = (flags.iflag & PARMRK) != 0;
     return line;
 }
 

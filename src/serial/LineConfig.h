@@ -13,6 +13,9 @@ struct CLineConfig {
     int dataBits = 8;  // 5 to 8; the settings only ask for 7 or 8
     char parity = 'N'; // 'N', 'E' or 'O'
     int stopBits = 1;  // 1 or 2
+    // The driver marks bytes with a parity or framing error and BREAKs in the byte stream
+    // (PARMRK with INPCK); a literal FF then comes doubled.
+    bool markErrors = false;
     bool operator==(const CLineConfig&) const = default;
 };
 

@@ -44,9 +44,14 @@ void CPortReader::Run() {
 // Reads until the driver's queue is empty; false when the device has gone.
 bool CPortReader::ReadAvailable() {
     for (;;) {
-        const int count = m_device->Read(m_buffer, kReadSize);
+        int count = m_device->Read(m_buffer, kReadSize);
         if (count <= 0)
             return count == 0;
+        if (m_hooks.filter) {
+            count = m_hooks.filter->Apply(m_buffer, m_marks, count, m_marked);
+            if (count == 0)
+                continue;
+        }
         if (m_hooks.inThread)
             ForEachChunk(count, m_hooks.inThread);
         if (!HandOver(count))
@@ -76,7 +81,8 @@ void CPortReader::End(bool lost) {
 
 void CPortReader::ForEachChunk(int count, const ChunkHook& hook) {
     for (int offset = 0; offset < count && IsRunning(); offset += kChunkSize)
-        hook(m_buffer + offset, std::min(kChunkSize, count - offset));
+        hook(m_buffer + offset, m_marked ? m_marks + offset : nullptr,
+             std::min(kChunkSize, count - offset));
 }
 
 void CPortReader::TakeChunks(const ChunkHook& deliver) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/PortDevice.h"
+#include "serial/ReceiveFilter.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -30,10 +31,12 @@ public:
         Lost,   // the device went away; the reader has ended
     };
 
-    using ChunkHook = std::function<void(const uint8_t* bytes, int count)>;
+    // marks: a LineMark a byte, or null when no byte of the chunk has a line error.
+    using ChunkHook = std::function<void(const uint8_t* bytes, const uint8_t* marks, int count)>;
     struct CHooks {
-        ChunkHook inThread;                 // on the reader, each chunk before the hand-over
-        std::function<void(Notice)> notify; // under the reader's lock: must only post, not wait
+        ChunkHook inThread;                     // on the reader, each chunk before the hand-over
+        std::function<void(Notice)> notify;     // under the reader's lock: must only post, not wait
+        std::unique_ptr<CReceiveFilter> filter; // applied to every read, when set
     };
 
     CPortReader(std::shared_ptr<CPortDevice> device, CHooks hooks);
@@ -64,12 +67,14 @@ private:
 
     const std::shared_ptr<CPortDevice> m_device;
     const CHooks m_hooks;
+    bool m_marked = false; // m_marks holds a line error for the pending read
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_running = false;
     bool m_ended = false;
     int m_pending = 0; // bytes in m_buffer not yet taken
     uint8_t m_buffer[kReadSize] = {};
+    uint8_t m_marks[kReadSize] = {};
     std::thread m_thread;
 };
 

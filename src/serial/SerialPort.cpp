@@ -3,12 +3,14 @@
 #include "serial/NetworkAddress.h"
 #include "serial/NetworkDevice.h"
 #include "serial/PortDiscovery.h"
+#include "serial/PortMap.h"
 #include "serial/PortRelay.h"
 #include "serial/TtyDevice.h"
 
 #include <QMetaObject>
 #include <cerrno>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace brivox {
 
@@ -27,31 +29,38 @@ bool CSerialPort::Open() {
         return false;
     }
     // A reader that ended because the device went away: its notice has not come yet.
-    Close();
+    CloseReader();
     if (!m_relay)
         m_relay = std::make_unique<CPortRelay>(*this);
     m_deviceName = ComDeviceName(GetCommPort());
     std::shared_ptr<CPortDevice> device;
     if (const CPortFailure failure = OpenDevice(device); failure.error != PortError::None)
         return Fail(failure);
-    if (!device->Configure(LineConfigFor(*this)).empty()) {
+    const bool tty = std::dynamic_pointer_cast<CTtyDevice>(device) != nullptr;
+    CLineConfig line = LineConfigFor(*this);
+    line.markErrors = m_lineErrors && tty;
+    if (!device->Configure(line).empty()) {
         // The device is released here, with the last reference.
         m_lastError = kCantConfigMessage;
         m_lastErrorKind = PortError::Other;
         OnConfigFailed();
         return false;
     }
-    if (!StartReader(device).empty())
+    if (!StartReader(device, line).empty())
         return Fail({PortError::Other, EAGAIN, ""});
     if (const std::string note = device->Note(); !note.empty())
         m_lastError = Subject() + ": " + note;
+    m_identity = tty ? FindDeviceIdentity(m_byIdFolder, m_openedPath) : "";
+    m_watch.Stop();
     std::lock_guard lock(m_deviceMutex);
     m_device = std::move(device);
     return true;
 }
 
 CPortFailure CSerialPort::OpenDevice(std::shared_ptr<CPortDevice>& device) {
-    m_openedPath = m_givenPath.empty() ? ResolveComDevice(m_deviceName) : m_givenPath;
+    m_openedPath = !m_reopenPath.empty() ? m_reopenPath
+                   : m_givenPath.empty() ? ResolveComDevice(m_deviceName)
+                                         : m_givenPath;
     if (m_openedPath.empty())
         return {PortError::NoSuchPort, 0, ""};
     CPortFailure failure;
@@ -83,10 +92,28 @@ std::string CSerialPort::Subject() const {
     return PortSubject(m_givenPath.empty() ? ComPortName(GetCommPort()) : "", m_openedPath);
 }
 
-std::string CSerialPort::StartReader(const std::shared_ptr<CPortDevice>& device) {
+std::unique_ptr<CReceiveFilter> CSerialPort::MakeFilter(const CLineConfig& line) {
+    std::shared_ptr<CEchoSuppressor> echo;
+    if (m_ignoreEcho)
+        echo = std::make_shared<CEchoSuppressor>(
+            ByteTime(line.baud, line.dataBits, line.parity != 'N', line.stopBits));
+    {
+        std::lock_guard lock(m_deviceMutex);
+        m_echo = echo;
+    }
+    if (!line.markErrors && !echo)
+        return nullptr;
+    return std::make_unique<CReceiveFilter>(line.markErrors, std::move(echo));
+}
+
+std::string CSerialPort::StartReader(const std::shared_ptr<CPortDevice>& device,
+                                     const CLineConfig& line) {
     const uint64_t id = ++m_readerId;
     CPortReader::CHooks hooks;
-    hooks.inThread = [this](const uint8_t* bytes, int count) { OnReceiveInThread(bytes, count); };
+    hooks.inThread = [this](const uint8_t* bytes, const uint8_t*, int count) {
+        OnReceiveInThread(bytes, count);
+    };
+    hooks.filter = MakeFilter(line);
     hooks.notify = [relay = m_relay.get(), id](CPortReader::Notice notice) {
         relay->Post(id, notice);
     };
@@ -104,6 +131,11 @@ bool CSerialPort::Fail(const CPortFailure& failure) {
 }
 
 int CSerialPort::Close() {
+    m_watch.Stop();
+    return CloseReader();
+}
+
+int CSerialPort::CloseReader() {
     if (!m_reader)
         return 0;
     const bool wasRunning = m_reader->IsRunning();
@@ -137,14 +169,65 @@ void CSerialPort::HandleNotice(uint64_t readerId, CPortReader::Notice notice) {
     if (notice == CPortReader::Notice::Chunks) {
         // OnReceive may close the port and drop m_reader.
         const std::shared_ptr<CPortReader> reader = m_reader;
-        reader->TakeChunks([this](const uint8_t* bytes, int count) { OnReceive(bytes, count); });
+        reader->TakeChunks([this](const uint8_t* bytes, const uint8_t* marks, int count) {
+            Deliver(bytes, marks, count);
+        });
         return;
     }
     const std::shared_ptr<CPortDevice> device = Device();
-    Close();
+    CloseReader();
     m_lastErrorKind = device ? device->LostError() : PortError::Gone;
     m_lastError = Subject() + ": " + PortErrorReason(m_lastErrorKind);
+    if (m_reconnect)
+        WaitForDevice();
     OnPortLost();
+}
+
+void CSerialPort::Deliver(const uint8_t* bytes, const uint8_t* marks, int count) {
+    if (const std::shared_ptr<CCaptureLog> log = CaptureLog())
+        log->Add(CCaptureLog::Direction::Rx, bytes, marks, count);
+    if (marks != nullptr)
+        OnReceiveMarked(bytes, marks, count);
+    else
+        OnReceive(bytes, count);
+}
+
+void CSerialPort::SetReconnect(bool on) {
+    m_reconnect = on;
+    if (!on)
+        m_watch.Stop();
+}
+
+void CSerialPort::WaitForDevice() {
+    const std::string path = m_openedPath.empty() && m_givenPath.empty()
+                                 ? ResolveComDevice(ComDeviceName(GetCommPort()))
+                                 : (m_openedPath.empty() ? m_givenPath : m_openedPath);
+    const bool network = IsNetworkAddress(path);
+    std::vector<std::string> folders = {PortMapFolder(), m_byIdFolder};
+    for (const std::string& known : {path, m_identity})
+        if (const size_t slash = known.find_last_of('/'); slash != std::string::npos && slash > 0)
+            folders.push_back(known.substr(0, slash));
+    m_watch.Start(folders, network);
+}
+
+// The same device by its by-id link when it has one, else as the port was opened before.
+bool CSerialPort::TryReopen() {
+    m_reopenPath = access(m_identity.c_str(), F_OK) == 0 ? m_identity : "";
+    const bool opened = Open();
+    m_reopenPath.clear();
+    if (opened)
+        OnPortReopened();
+    return opened;
+}
+
+void CSerialPort::SetCaptureLog(std::shared_ptr<CCaptureLog> log) {
+    std::lock_guard lock(m_deviceMutex);
+    m_capture = std::move(log);
+}
+
+std::shared_ptr<CCaptureLog> CSerialPort::CaptureLog() const {
+    std::lock_guard lock(m_deviceMutex);
+    return m_capture;
 }
 
 std::shared_ptr<CPortDevice> CSerialPort::Device() const {
@@ -166,8 +249,23 @@ bool CSerialPort::SetRTS(bool on) {
 }
 
 bool CSerialPort::Write(const uint8_t* bytes, size_t count) {
-    const std::shared_ptr<CPortDevice> device = Device();
-    return device && device->Write(bytes, count);
+    std::shared_ptr<CPortDevice> device;
+    std::shared_ptr<CEchoSuppressor> echo;
+    std::shared_ptr<CCaptureLog> log;
+    {
+        std::lock_guard lock(m_deviceMutex);
+        device = m_device;
+        echo = m_echo;
+        log = m_capture;
+    }
+    if (!device)
+        return false;
+    // Noted before the bytes leave, so that their echo cannot come back first.
+    if (echo)
+        echo->NoteSent(bytes, count);
+    if (log)
+        log->Add(CCaptureLog::Direction::Tx, bytes, nullptr, static_cast<int>(count));
+    return device->Write(bytes, count);
 }
 
 bool CSerialPort::Write(const CByteBuffer& bytes) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "serial/CaptureLog.h"
+#include "serial/DeviceWatch.h"
+#include "serial/EchoSuppressor.h"
 #include "serial/PortDevice.h"
 #include "serial/PortError.h"
 #include "serial/PortReader.h"
@@ -42,6 +45,7 @@ public:
     // outlives it until the opening thread's event loop runs again: a change of settings while
     // open (Close, the new settings, Open, as the session form makes it) then goes to the
     // server over the same connection, which a server such as ser2net could not yet take anew.
+    // Also ends a wait for the device to come back.
     int Close();
     bool SetPortOpen(bool open) { return open ? Open() : Close() == 0; }
     // From a successful Open until Close, or until the UI thread handles the news that the
@@ -60,6 +64,29 @@ public:
     // Discards both driver queues, then OnPurged.
     void Purge();
 
+    // Switches for the field, all off by default; the first two take effect at the next Open.
+    // Line errors: the driver marks bytes with a parity or framing error and BREAKs (PARMRK),
+    // and OnReceiveMarked hands them over with their marks.
+    void SetLineErrors(bool on) { m_lineErrors = on; }
+    bool LineErrors() const { return m_lineErrors; }
+    // Received bytes that repeat what was just sent (a two-wire RS-485 adapter's echo) are
+    // dropped before OnReceive sees them.
+    void SetIgnoreEcho(bool on) { m_ignoreEcho = on; }
+    bool IgnoreEcho() const { return m_ignoreEcho; }
+    // A device that goes away is waited for and the port reopened with the same settings once
+    // it is back (OnPortReopened): a USB adapter by its /dev/serial/by-id identity, whatever
+    // ttyUSB number it gets; a serial server by retries with back-off.
+    void SetReconnect(bool on);
+    bool Reconnect() const { return m_reconnect; }
+    bool IsWaitingForDevice() const { return m_watch.IsWatching(); }
+    // Starts that wait now, for a port that could not be opened.
+    void WaitForDevice();
+    // Where udev keeps the by-id links (tests give a folder of their own).
+    void SetByIdFolder(const std::string& folder) { m_byIdFolder = folder; }
+    // Every byte sent and received from now on goes to the log too; null ends that.
+    void SetCaptureLog(std::shared_ptr<CCaptureLog> log);
+    std::shared_ptr<CCaptureLog> CaptureLog() const;
+
     // "COM%d" up to 9, "\\?\COM%d" from 10: the name formed at the last Open.
     const std::string& GetDeviceName() const { return m_deviceName; }
     // Why the last Open failed, or that the device went away: "Cannot open COM5 (/dev/ttyUSB0):
@@ -72,21 +99,32 @@ protected:
     virtual void OnPurged() {}
     // Every chunk, on the UI thread.
     virtual void OnReceive(const uint8_t* /*bytes*/, int /*count*/) {}
+    // Instead of OnReceive, a chunk in which a byte came with a line error: marks holds a
+    // LineMark a byte. By default the marks are dropped.
+    virtual void OnReceiveMarked(const uint8_t* bytes, const uint8_t* /*marks*/, int count) {
+        OnReceive(bytes, count);
+    }
     // Every chunk, on the reader thread before the hand-over; must be quick.
     virtual void OnReceiveInThread(const uint8_t* /*bytes*/, int /*count*/) {}
     // The device went away (adapter pulled, other end closed); the port is closed already.
     virtual void OnPortLost() {}
     // The driver refused the line settings; Open is about to return false.
     virtual void OnConfigFailed() {}
+    // The device came back and the port is open again, with the settings it had.
+    virtual void OnPortReopened() {}
 
 private:
     friend class CPortRelay;
     void HandleNotice(uint64_t readerId, CPortReader::Notice notice);
+    void Deliver(const uint8_t* bytes, const uint8_t* marks, int count);
+    int CloseReader();
+    bool TryReopen();
+    std::unique_ptr<CReceiveFilter> MakeFilter(const CLineConfig& line);
     bool Fail(const CPortFailure& failure);
     // "COM5 (/dev/ttyUSB0)", or the path of a port opened by path.
     std::string Subject() const;
     CPortFailure OpenDevice(std::shared_ptr<CPortDevice>& device);
-    std::string StartReader(const std::shared_ptr<CPortDevice>& device);
+    std::string StartReader(const std::shared_ptr<CPortDevice>& device, const CLineConfig& line);
     std::shared_ptr<CPortDevice> Device() const;
     void Park(const std::shared_ptr<CPortDevice>& device);
     bool SetModemLine(int line, bool on);
@@ -102,6 +140,16 @@ private:
     std::string m_openedPath; // the device node or server address of the last Open
     std::string m_lastError;
     PortError m_lastErrorKind = PortError::None;
+
+    bool m_lineErrors = false;
+    bool m_ignoreEcho = false;
+    bool m_reconnect = false;
+    std::shared_ptr<CEchoSuppressor> m_echo; // of the open port, when the echo is ignored
+    std::shared_ptr<CCaptureLog> m_capture;  // under m_deviceMutex: writers log too
+    std::string m_byIdFolder = "/dev/serial/by-id";
+    std::string m_identity;   // the by-id link of the device last opened, if it has one
+    std::string m_reopenPath; // the path a reopen tries first
+    CDeviceWatch m_watch{[this] { return TryReopen(); }};
 };
 
 } // namespace brivox

@@ -19,8 +19,16 @@ void CSessionPort::OnReceive(const uint8_t* bytes, int count) {
     m_owner.ReceiveBytes(bytes, count);
 }
 
+void CSessionPort::OnReceiveMarked(const uint8_t* bytes, const uint8_t* marks, int count) {
+    m_owner.ReceiveMarkedBytes(bytes, marks, count);
+}
+
 void CSessionPort::OnPortLost() {
     m_owner.PortLost();
+}
+
+void CSessionPort::OnPortReopened() {
+    m_owner.PortReopened();
 }
 
 void CSessionPort::OnConfigFailed() {

@@ -16,7 +16,9 @@ public:
 
 protected:
     void OnReceive(const uint8_t* bytes, int count) override;
+    void OnReceiveMarked(const uint8_t* bytes, const uint8_t* marks, int count) override;
     void OnPortLost() override;
+    void OnPortReopened() override;
     void OnConfigFailed() override;
 
 private:

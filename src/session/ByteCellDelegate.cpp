@@ -18,6 +18,8 @@ constexpr int kCharacterOffsetY = 2;
 constexpr int kAsciiGroups = 4;
 constexpr int kAsciiGroupWidth = 28;
 constexpr int kAsciiCharWidth = 7;
+// A byte that came with a parity or framing error, or a BREAK.
+const QColor kLineErrorFill(240, 80, 80);
 
 bool IsShownAsCharacter(uint8_t value) {
     return value >= 33 && value <= 127;
@@ -130,8 +132,9 @@ void CByteCellDelegate::PaintLabel(QPainter& painter, const QRect& cell, const C
 
 void CByteCellDelegate::PaintByte(QPainter& painter, const QRect& cell, const CByteRow& row,
                                   int column, int rowIndex, bool txRow) const {
-    painter.fillRect(cell, ByteFill(column, rowIndex));
     const int index = column - 1;
+    const bool lineError = row.HasCell(index) && row.HasLineError(index);
+    painter.fillRect(cell, lineError ? kLineErrorFill : ByteFill(column, rowIndex));
     if (!row.HasCell(index))
         return;
     const uint8_t value = row.Value(index);

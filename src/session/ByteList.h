@@ -22,8 +22,8 @@ public:
     QTableView* View() const { return m_view; }
 
     void AddByte(uint8_t value, ByteKind kind) { m_model.AddByte(value, kind); }
-    void AddBytes(const uint8_t* values, int count, ByteKind kind) {
-        m_model.AddBytes(values, count, kind);
+    void AddBytes(const uint8_t* values, int count, ByteKind kind, const uint8_t* marks = nullptr) {
+        m_model.AddBytes(values, count, kind, marks);
     }
     void Clear() { m_model.Clear(); }
 

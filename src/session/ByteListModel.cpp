@@ -1,5 +1,7 @@
 #include "session/ByteListModel.h"
 
+#include "serial/LineErrorDecoder.h"
+
 #include <algorithm>
 
 namespace brivox {
@@ -35,21 +37,22 @@ void CByteListModel::AddByte(uint8_t value, ByteKind kind) {
     ScheduleFlush();
 }
 
-void CByteListModel::AddBytes(const uint8_t* values, int count, ByteKind kind) {
+void CByteListModel::AddBytes(const uint8_t* values, int count, ByteKind kind,
+                              const uint8_t* marks) {
     for (int i = 0; i < count; ++i)
-        Place(values[i], kind);
+        Place(values[i], kind, marks != nullptr && marks[i] != 0);
     ScheduleFlush();
 }
 
 // Sent bytes go to the row of the count; in the TX&RX list replies go to the row after it (the
 // RX row of a pair). The count is shared, so a reply continues after the request's columns.
-void CByteListModel::Place(uint8_t value, ByteKind kind) {
+void CByteListModel::Place(uint8_t value, ByteKind kind, bool lineError) {
     const int rowOfCount = m_paired ? m_count / kBytesPerRow * 2 : m_count / kBytesPerRow;
     const int target = rowOfCount + (!m_rxOnly && kind != ByteKind::Sent ? 1 : 0);
     if (target != m_targetRow)
         TargetRow(target, m_paired ? rowOfCount + 1 : rowOfCount);
     const int cell = m_count % kBytesPerRow;
-    m_targetCells->Set(cell, value, kind);
+    m_targetCells->Set(cell, value, kind, lineError);
     m_rowStarted |= cell == 0;
     ++m_count;
 }
@@ -157,8 +160,19 @@ int CByteListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : kColumnCount;
 }
 
+QString CByteListModel::CellToolTip(const CByteRow& row, int cell) {
+    if (!row.HasCell(cell) || !row.HasLineError(cell))
+        return {};
+    return QString::fromLatin1(LineErrorText(row.Value(cell)));
+}
+
 QVariant CByteListModel::data(const QModelIndex& index, int role) const {
     const CByteRow* row = index.isValid() ? RowAt(index.row()) : nullptr;
+    const bool byteCell = index.column() > kLabelColumn && index.column() < kAsciiColumn;
+    if (role == Qt::ToolTipRole && row != nullptr && byteCell) {
+        const QString tip = CellToolTip(*row, index.column() - 1);
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
     if (role != Qt::DisplayRole || row == nullptr)
         return {};
     if (index.column() == kLabelColumn)

@@ -40,7 +40,8 @@ public:
     bool IsTxRow(int row) const { return !m_rxOnly && (!m_paired || row % 2 == 0); }
 
     void AddByte(uint8_t value, ByteKind kind);
-    void AddBytes(const uint8_t* values, int count, ByteKind kind);
+    // marks: a LineMark a byte, or null when none has a line error.
+    void AddBytes(const uint8_t* values, int count, ByteKind kind, const uint8_t* marks = nullptr);
     void Clear();
     // Before a typed byte is shown: once the list holds eight rows' worth of bytes, the oldest
     // row goes.
@@ -56,6 +57,8 @@ public:
     // A published row, null when it is gone and not yet removed from the views.
     const CByteRow* RowAt(int row) const { return m_store.RowAt(row - m_pendingDrop); }
 
+    // The tooltip of a cell: what line error the byte came with; empty when none.
+    static QString CellToolTip(const CByteRow& row, int cell);
     // "65", or "6_" for a reply byte that did not match; empty for an empty cell.
     static QString CellText(const CByteRow& row, int cell);
 
@@ -68,7 +71,7 @@ signals:
     void RowStarted();
 
 private:
-    void Place(uint8_t value, ByteKind kind);
+    void Place(uint8_t value, ByteKind kind, bool lineError = false);
     void TargetRow(int target, int lastRowOfCount);
     void EnsureRows(int lastRow);
     void DropFrontRows(int rows);

@@ -5,10 +5,12 @@
 
 namespace brivox {
 
-void CByteRow::Set(int cell, uint8_t value, ByteKind kind) {
+void CByteRow::Set(int cell, uint8_t value, ByteKind kind, bool lineError) {
     values[cell] = value;
     const unsigned shift = 2 * static_cast<unsigned>(cell);
     states = (states & ~(3u << shift)) | ((static_cast<unsigned>(kind) + 1) << shift);
+    const auto bit = static_cast<uint16_t>(1u << cell);
+    lineErrors = static_cast<uint16_t>(lineError ? lineErrors | bit : lineErrors & ~bit);
 }
 
 const CByteRow* CByteRowStore::RowAt(int row) const {

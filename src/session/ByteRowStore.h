@@ -11,18 +11,21 @@ namespace brivox {
 enum class ByteKind : uint8_t { Mismatch = 0, Sent = 1, Received = 2 };
 
 // One row of a list: 16 cells, each empty or a byte with its kind, and the label the row was
-// given when it was appended. 24 bytes for 16 bytes of traffic.
+// given when it was appended, and which bytes came with a line error. 24 bytes for 16 bytes of
+// traffic.
 struct CByteRow {
     static constexpr int kCells = 16;
 
     uint8_t values[kCells] = {};
-    uint32_t states = 0; // 2 bits a cell: 0 empty, else 1 + the kind
+    uint32_t states = 0;     // 2 bits a cell: 0 empty, else 1 + the kind
+    uint16_t lineErrors = 0; // a bit a cell
     bool txLabel = false;
 
     bool HasCell(int cell) const { return State(cell) != 0; }
     uint8_t Value(int cell) const { return values[cell]; }
     ByteKind Kind(int cell) const { return static_cast<ByteKind>(State(cell) - 1); }
-    void Set(int cell, uint8_t value, ByteKind kind);
+    bool HasLineError(int cell) const { return (lineErrors >> cell & 1u) != 0; }
+    void Set(int cell, uint8_t value, ByteKind kind, bool lineError = false);
 
 private:
     unsigned State(int cell) const { return (states >> (2 * cell)) & 3u; }

@@ -14,6 +14,7 @@
 #include "serial/PortDiscovery.h"
 #include "session/FormHistory.h"
 #include "session/LineSettingChoice.h"
+#include "session/PortSwitchMenu.h"
 #include "session/SendProgram.h"
 #include "session/SessionFormIds.h"
 #include "session/SessionFormTemplate.h"
@@ -86,6 +87,13 @@ void CSessionForm::CreateParts() {
         }};
     m_sender = std::make_unique<CSessionSender>(m_pool, m_port, m_script, m_txRxList->Model(),
                                                 std::move(hooks));
+    m_switchMenu = std::make_unique<CPortSwitchMenu>(m_port, this, [this] {
+        ReopenWith(m_port.GetCommPort(), m_port.GetSettings());
+        RefreshStates();
+        RefreshOpenCaption();
+    });
+    m_switchMenu->AttachTo(m_txRxList->View());
+    m_switchMenu->AttachTo(m_rxList->View());
 }
 
 void CSessionForm::Initialize() {
@@ -314,7 +322,13 @@ void CSessionForm::RestoreAfterFailure(int portNumber, const std::string& settin
     ShowMessage(text, caption, kMbOk, window());
 }
 
+void CSessionForm::EndWaitIfClosed() {
+    if (!m_port.IsOpen())
+        m_port.Close();
+}
+
 void CSessionForm::OnPortChanged() {
+    EndWaitIfClosed();
     const int number = PortNumberFromCombo();
     if (!m_port.IsOpen() || number == m_port.GetCommPort())
         return;
@@ -331,6 +345,7 @@ void CSessionForm::OnPortChanged() {
 void CSessionForm::OnBaudChanged() {
     const int oldIndex = m_binder.GetInt(opt::kBaudIndex, 0);
     m_binder.StoreControl(Combo(kBaud), true, false, "Error", true, false);
+    EndWaitIfClosed();
     const std::string settings = SettingsFromCombos();
     const std::string oldSettings = m_port.GetSettings();
     if (!m_port.IsOpen() || settings == oldSettings)
@@ -349,6 +364,7 @@ void CSessionForm::OnBaudChanged() {
 void CSessionForm::OnLineOptionChanged() {
     for (const int id : {kParity, kDataBits, kStopBits})
         m_binder.StoreControl(Combo(id), true, false, "Error", true, false);
+    EndWaitIfClosed();
     const std::string settings = SettingsFromCombos();
     const std::string oldSettings = m_port.GetSettings();
     if (!m_port.IsOpen() || settings == oldSettings)
@@ -524,9 +540,13 @@ void CSessionForm::StopRuns() {
 }
 
 void CSessionForm::ReceiveBytes(const uint8_t* bytes, int count) {
-    m_sender->RunState().OnReceived(bytes, count);
+    ReceiveMarkedBytes(bytes, nullptr, count);
+}
+
+void CSessionForm::ReceiveMarkedBytes(const uint8_t* bytes, const uint8_t* marks, int count) {
+    m_sender->RunState().OnReceived(bytes, count, marks);
     if (!m_stopDisplay)
-        m_rxList->AddBytes(bytes, count, ByteKind::Received);
+        m_rxList->AddBytes(bytes, count, ByteKind::Received, marks);
 }
 
 // Typed keys: paced on the UI thread, as the option says.
@@ -556,6 +576,14 @@ void CSessionForm::PortLost() {
         qobject_cast<QAbstractButton*>(Control(id))->setChecked(false);
     m_sender->SetTestSend(false);
     m_sender->StopRepeat();
+    RefreshStates();
+    RefreshOpenCaption();
+}
+
+// The lines come back as the check boxes say, as after every open.
+void CSessionForm::PortReopened() {
+    m_port.SetDTR(IsChecked(kDtr));
+    m_port.SetRTS(IsChecked(kRts));
     RefreshStates();
     RefreshOpenCaption();
 }

@@ -20,6 +20,7 @@ class QTextEdit;
 namespace brivox {
 
 class CFormHistory;
+class CPortSwitchMenu;
 class CNoticeBar;
 struct CSendProgramResult;
 
@@ -46,15 +47,18 @@ public:
     CSessionSender& Sender() { return *m_sender; }
     void SetSendHistoryHook(SendHistoryHook hook) { m_historyHook = std::move(hook); }
     CFormHistory& History() { return *m_history; }
+    CPortSwitchMenu& SwitchMenu() { return *m_switchMenu; }
 
     // The controls' values into the store, unchecked, as the main session does before saving.
     void CollectControls();
 
     // CSessionPortOwner
     void ReceiveBytes(const uint8_t* bytes, int count) override;
+    void ReceiveMarkedBytes(const uint8_t* bytes, const uint8_t* marks, int count) override;
     void WriteBytes(const CByteBuffer& bytes) override;
     void PostSentByte(uint8_t byte) override;
     void PortLost() override;
+    void PortReopened() override;
     void ShowPortMessage(const std::string& text) override;
 
 protected:
@@ -95,6 +99,8 @@ private:
 
     // Close, change, reopen; on failure the previous choice comes back and the message shows.
     bool ReopenWith(int portNumber, const std::string& settings);
+    // A port or line choice made while the port waits for its device ends that wait.
+    void EndWaitIfClosed();
     void RestoreAfterFailure(int portNumber, const std::string& settings, const std::string& text,
                              const std::string& caption);
 
@@ -119,6 +125,7 @@ private:
     QTimer m_listTimer; // timer 2: the lists' ASCII column
     SendHistoryHook m_historyHook;
     std::unique_ptr<CFormHistory> m_history;
+    std::unique_ptr<CPortSwitchMenu> m_switchMenu;
 };
 
 } // namespace brivox

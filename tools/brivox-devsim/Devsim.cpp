@@ -91,6 +91,8 @@ bool CDevsim::ReadRequests() {
     const ssize_t count = read(m_pty.Master(), buffer, sizeof buffer);
     if (count < 0)
         return errno == EINTR || errno == EAGAIN;
+    if (m_lineEcho)
+        WriteAll(m_pty.Master(), buffer, static_cast<size_t>(count));
     Answer(m_model.Receive(buffer, static_cast<size_t>(count)));
     return true;
 }

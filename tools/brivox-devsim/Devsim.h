@@ -26,6 +26,10 @@ public:
     // The COM number linked to the terminal; 0 when none.
     int Registered() const { return m_registered; }
 
+    // Sends every received byte straight back before any answer, as a two-wire RS-485
+    // adapter echoes what its master sends.
+    void SetLineEcho(bool on) { m_lineEcho = on; }
+
     // Answers what arrives until stopFd becomes readable or the seconds (0: no limit) pass.
     std::string Serve(int seconds, int stopFd);
 
@@ -40,6 +44,7 @@ private:
     const bool m_verbose;
     CPseudoTerminal m_pty;
     int m_registered = 0;
+    bool m_lineEcho = false;
 };
 
 } // namespace brivox::devsim

@@ -9,7 +9,7 @@ namespace brivox::devsim {
 
 const char kDevsimUsage[] =
     "usage: brivox-devsim (--echo | --reply WHEN=ANSWER... | --modbus rtu|ascii [--slave N])\n"
-    "                     [--register N|free] [--seconds N] [-v]\n"
+    "                     [--register N|free] [--seconds N] [--rs485-echo] [-v]\n"
     "A simulated serial device on a pseudo-terminal. Its first line of output is the terminal's\n"
     "path, followed by COM<N> when it is registered.\n"
     "  --echo             answer every byte with itself\n"
@@ -23,6 +23,8 @@ const char kDevsimUsage[] =
     "  --register N|free  link the terminal as COM<N> (free: the lowest COM number no port\n"
     "                     uses) in the port map while serving\n"
     "  --seconds N        stop after N seconds (default: serve until killed)\n"
+    "  --rs485-echo       send every received byte straight back before the answer, as\n"
+    "                     a two-wire RS-485 adapter echoes its master\n"
     "  -v                 log each request and reply as hex lines\n";
 
 namespace {
@@ -78,8 +80,9 @@ std::string MakeModel(const cli::CCliArguments& args, CDevsimOptions& options) {
 std::string ParseDevsimOptions(const std::vector<std::string>& args, CDevsimOptions& options) {
     cli::CCliArguments parsed;
     const std::vector<cli::COptionSpec> known = {
-        {"--echo", false},    {"--reply", true},   {"--modbus", true}, {"--slave", true},
-        {"--register", true}, {"--seconds", true}, {"-v", false},      {"--help", false},
+        {"--echo", false}, {"--reply", true},    {"--modbus", true},
+        {"--slave", true}, {"--register", true}, {"--seconds", true},
+        {"-v", false},     {"--help", false},    {"--rs485-echo", false},
     };
     if (std::string error = parsed.Parse(args, known); !error.empty())
         return error;
@@ -89,6 +92,7 @@ std::string ParseDevsimOptions(const std::vector<std::string>& args, CDevsimOpti
     if (!parsed.Positionals().empty())
         return "unexpected argument " + parsed.Positionals()[0];
     options.verbose = parsed.Has("-v");
+    options.lineEcho = parsed.Has("--rs485-echo");
     const std::string registerText = parsed.Value("--register");
     options.registerNumber = !parsed.Has("--register") ? 0
                              : registerText == "free"  ? CDevsim::kFreeNumber

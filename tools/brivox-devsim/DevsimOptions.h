@@ -14,6 +14,7 @@ struct CDevsimOptions {
     int registerNumber = 0; // link the pseudo-terminal as COM<n>; 0: do not; -1: the first free
     int seconds = 0;        // serve this long; 0: until killed
     bool verbose = false;   // log every request and reply as hex lines
+    bool lineEcho = false;  // echo every received byte first, as an RS-485 adapter does
     bool help = false;
 };
 

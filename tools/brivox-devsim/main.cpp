@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     const int stopFd = brivox::cli::StopSignalDescriptor();
 
     CDevsim devsim(*options.model, std::cout, options.verbose);
+    devsim.SetLineEcho(options.lineEcho);
     std::string error = devsim.Start(options.registerNumber);
     if (error.empty()) {
         std::cout << devsim.Path();

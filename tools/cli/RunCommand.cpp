@@ -2,6 +2,7 @@
 
 #include "cli/CompileCommand.h"
 #include "cli/ModbusOptions.h"
+#include "cli/PortSwitchOptions.h"
 #include "cli/RunOptions.h"
 #include "cli/TrafficLog.h"
 #include "modbus/ModbusReply.h"
@@ -72,11 +73,23 @@ public:
     std::vector<uint8_t> Reply() const {
         return m_state.ResponseBytes(CScriptRunState::kResponseLimit);
     }
+    // The index of the first reply byte that came with a line error, or -1.
+    int FirstLineError() const {
+        const std::vector<bool> marked =
+            m_state.ResponseLineErrors(CScriptRunState::kResponseLimit);
+        for (size_t i = 0; i < marked.size(); ++i)
+            if (marked[i])
+                return static_cast<int>(i);
+        return -1;
+    }
     CTrafficLog& Traffic() { return m_traffic; }
 
 protected:
     void OnReceive(const uint8_t* bytes, int count) override {
-        m_state.OnReceived(bytes, count);
+        OnReceiveMarked(bytes, nullptr, count);
+    }
+    void OnReceiveMarked(const uint8_t* bytes, const uint8_t* marks, int count) override {
+        m_state.OnReceived(bytes, count, marks);
         m_traffic.Add(CTrafficLog::Direction::Rx, bytes, static_cast<size_t>(count));
         m_lastReceived = Clock::now();
     }
@@ -194,6 +207,10 @@ int AwaitModbusReply(const CRunRequest& request, CRunPort& port, int timeoutMs, 
         return kTimedOut;
     case ModbusVerdict::Ok:
     case ModbusVerdict::Exception:
+        if (const int at = port.FirstLineError(); at >= 0) {
+            io.out << "result mismatch (reply byte " << at << " came with a line error)\n";
+            return 1;
+        }
         for (const std::string& line : check.lines)
             io.out << line << "\n";
         io.out << (check.verdict == ModbusVerdict::Ok ? "result ok\n" : "result exception\n");
@@ -259,6 +276,19 @@ int RunOnPort(const CRunRequest& request, CRunPort& port, int timeoutMs, CCliStr
     return ScriptResult(request, outcome, port, io);
 }
 
+// With --reconnect, a device that is not there yet is waited for up to the time limit.
+bool OpenOrAwait(CRunPort& port, int timeoutMs) {
+    if (port.Open() || !port.Reconnect())
+        return port.IsOpen();
+    port.WaitForDevice();
+    QTimer limit;
+    limit.setSingleShot(true);
+    limit.start(timeoutMs);
+    while (!port.IsOpen() && limit.isActive())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return port.IsOpen();
+}
+
 int RunRun(const CCliArguments& args, CCliStreams& io) {
     CRunOptions runOptions;
     COptionStore options;
@@ -279,7 +309,11 @@ int RunRun(const CCliArguments& args, CCliStreams& io) {
     port.SetCommPort(runOptions.portNumber);
     port.SetDevicePath(runOptions.devicePath);
     port.SetSettings(runOptions.settings);
-    if (!port.Open()) {
+    if (error = ApplyPortSwitches(args, port); !error.empty()) {
+        io.err << "brivox-cli run: " << error << "\n";
+        return kPortError;
+    }
+    if (!OpenOrAwait(port, runOptions.timeoutMs)) {
         io.err << "brivox-cli run: " << port.GetLastError();
         if (port.GetLastErrorKind() == PortError::NoSuchPort)
             io.err << " (brivox-cli ports lists the ports; --port also takes a device path)";
@@ -295,6 +329,8 @@ int RunRun(const CCliArguments& args, CCliStreams& io) {
 
 CCommand RunCommand() {
     std::vector<COptionSpec> options = ModbusFieldSpecs();
+    const std::vector<COptionSpec> switches = PortSwitchSpecs();
+    options.insert(options.end(), switches.begin(), switches.end());
     options.insert(options.end(), {{"--port", true},
                                    {"--settings", true},
                                    {"--mode", true},
@@ -304,11 +340,14 @@ CCommand RunCommand() {
     return {"run",
             "--port COM<n>|DEVICE|rfc2217://HOST:PORT|tcp://HOST:PORT [--settings 115200,N,8,1] "
             "[--mode detail|string|decimal|"
-            "modbus-rtu|modbus-ascii] [--delay 0-500] [--rts-while-sending] [--timeout MS] "
-            "[MODBUS fields as for modbus] [--] [TEXT]",
+            "modbus-rtu|modbus-ascii] [--delay 0-500] [--rts-while-sending] [--timeout MS] " +
+                std::string(kPortSwitchUsage) + " [MODBUS fields as for modbus] [--] [TEXT]",
             "open the port and run TEXT (or a MODBUS request): what went each way as TX/RX lines "
             "of up to 16 bytes, then the result; exit 0 match, 1 mismatch, 2 timeout, 3 port or "
-            "syntax error or the device went away",
+            "syntax error or the device went away. --reconnect waits for a port that is not there "
+            "(up to the time limit), --ignore-echo drops an RS-485 adapter's echo of what was "
+            "sent, --line-errors counts a reply byte with a parity or framing error as a "
+            "mismatch, --capture appends the traffic to FILE as timestamped lines",
             options,
             RunRun,
             kPortError};

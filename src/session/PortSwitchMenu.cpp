@@ -1,0 +1,83 @@
+#include "session/PortSwitchMenu.h"
+
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+#include "serial/SerialPort.h"
+
+#include <QAbstractItemView>
+#include <QMenu>
+
+namespace brivox {
+
+namespace {
+
+void AddSwitch(QMenu& menu, const char* text, bool checked, std::function<void(bool)> set) {
+    QAction* action = menu.addAction(QString::fromLatin1(text));
+    action->setCheckable(true);
+    action->setChecked(checked);
+    QObject::connect(action, &QAction::triggered, &menu, std::move(set));
+}
+
+} // namespace
+
+CPortSwitchMenu::CPortSwitchMenu(CSerialPort& port, QWidget* owner, std::function<void()> reopen)
+    : m_port(port), m_owner(owner), m_reopen(std::move(reopen)) {}
+
+void CPortSwitchMenu::AttachTo(QAbstractItemView* view) {
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(view, &QWidget::customContextMenuRequested, view, [this, view](QPoint at) {
+        QMenu* menu = Build();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(view->viewport()->mapToGlobal(at));
+    });
+}
+
+QMenu* CPortSwitchMenu::Build() {
+    auto* menu = new QMenu(m_owner);
+    AddSwitch(*menu, kReconnect, m_port.Reconnect(), [this](bool on) { SetReconnect(on); });
+    AddSwitch(*menu, kCapture, m_port.CaptureLog() != nullptr, [this](bool) { ToggleCapture(); });
+    AddSwitch(*menu, kLineErrors, m_port.LineErrors(), [this](bool on) { SetLineErrors(on); });
+    AddSwitch(*menu, kIgnoreEcho, m_port.IgnoreEcho(), [this](bool on) { SetIgnoreEcho(on); });
+    return menu;
+}
+
+void CPortSwitchMenu::SetReconnect(bool on) {
+    m_port.SetReconnect(on);
+}
+
+void CPortSwitchMenu::SetLineErrors(bool on) {
+    m_port.SetLineErrors(on);
+    ReopenIfOpen();
+}
+
+void CPortSwitchMenu::SetIgnoreEcho(bool on) {
+    m_port.SetIgnoreEcho(on);
+    ReopenIfOpen();
+}
+
+void CPortSwitchMenu::ReopenIfOpen() {
+    if (m_port.IsOpen())
+        m_reopen();
+}
+
+void CPortSwitchMenu::ToggleCapture() {
+    if (m_port.CaptureLog()) {
+        m_port.SetCaptureLog(nullptr);
+        return;
+    }
+    const std::string suggested =
+        DocumentsFolder() + "/" +
+        CaptureFileName(ComPortName(m_port.GetCommPort()), std::chrono::system_clock::now());
+    const std::string path =
+        ChooseFileToSave(kCapture, "Capture Logs (*.log);;All Files (*)", suggested, m_owner);
+    if (path.empty())
+        return;
+    auto log = std::make_shared<CCaptureLog>();
+    if (const std::string error = log->Open(path); !error.empty()) {
+        ShowMessage(error, "Error", kMbOk, m_owner ? m_owner->window() : nullptr);
+        return;
+    }
+    m_port.SetCaptureLog(std::move(log));
+}
+
+} // namespace brivox

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+class QAbstractItemView;
+class QMenu;
+class QWidget;
+
+namespace brivox {
+
+class CSerialPort;
+
+// The context menu of a session's traffic lists: the port's switches for the field (reconnect,
+// line errors, RS-485 echo) and the capture log. A switch that changes how the line is opened
+// reopens an open port through the session's own reopen, so that the lines and controls follow.
+class CPortSwitchMenu {
+public:
+    static constexpr char kReconnect[] = "Reconnect when the device returns";
+    static constexpr char kCapture[] = "Capture to File...";
+    static constexpr char kLineErrors[] = "Show line errors";
+    static constexpr char kIgnoreEcho[] = "Ignore the echo of sent bytes";
+
+    // reopen: closes and opens the port again with the session's settings.
+    CPortSwitchMenu(CSerialPort& port, QWidget* owner, std::function<void()> reopen);
+
+    // The lists open the menu on a right click.
+    void AttachTo(QAbstractItemView* view);
+    // A menu showing the switches as they stand, its actions wired (the caller owns it).
+    QMenu* Build();
+
+    void SetReconnect(bool on);
+    void SetLineErrors(bool on);
+    void SetIgnoreEcho(bool on);
+    // Starts a capture in a file chosen in a save dialog, or ends the one running.
+    void ToggleCapture();
+
+private:
+    void ReopenIfOpen();
+
+    CSerialPort& m_port;
+    QWidget* m_owner;
+    std::function<void()> m_reopen;
+};
+
+} // namespace brivox
