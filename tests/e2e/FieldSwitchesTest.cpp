@@ -1,0 +1,144 @@
+// The port's switches for the field against brivox-devsim: an RS-485 adapter's echo, the capture
+// log of brivox-cli run, and a simulator that is killed and started again.
+#include "cli/Cli.h"
+#include "support/ChildProcess.h"
+#include "support/DevsimProcess.h"
+#include "support/PortTestSupport.h"
+#include "support/TempFolder.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <chrono>
+#include <csignal>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace brivox {
+namespace {
+
+using test::CDevsimProcess;
+
+constexpr int kPort = 54;
+constexpr char kPortName[] = "COM54";
+
+struct CliRun {
+    int code;
+    std::string out;
+};
+
+CliRun RunOnPort(std::vector<std::string> args) {
+    args.insert(args.begin(), {"run", "--port", kPortName});
+    std::ostringstream out, err;
+    const int code = cli::RunCli(args, out, err);
+    return {code, out.str() + err.str()};
+}
+
+TEST(FieldSwitchesTest, WithTheEchoIgnoredDetailAndModbusRtuMatchOverAnEchoingLine) {
+    const struct {
+        std::vector<std::string> device;
+        std::vector<std::string> request;
+        const char* matched;
+    } cases[] = {
+        {{"--reply", "05=06 00 10"}, {"05 <06 00 10>"}, "result match"},
+        {{"--modbus", "rtu"},
+         {"--mode", "modbus-rtu", "--slave", "1", "--function", "03", "--start", "0010", "--length",
+          "2"},
+         "result ok"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> device = c.device;
+        device.insert(device.end(), {"--rs485-echo", "--register", std::to_string(kPort)});
+        CDevsimProcess devsim(device);
+        std::vector<std::string> ignoring = c.request;
+        ignoring.insert(ignoring.begin(), "--ignore-echo");
+        const CliRun suppressed = RunOnPort(ignoring);
+        EXPECT_EQ(suppressed.code, 0) << suppressed.out;
+        EXPECT_NE(suppressed.out.find(c.matched), std::string::npos) << suppressed.out;
+        const CliRun plain = RunOnPort(c.request);
+        EXPECT_EQ(plain.code, 1) << plain.out;
+        EXPECT_NE(plain.out.find("result mismatch"), std::string::npos) << plain.out;
+    }
+}
+
+TEST(FieldSwitchesTest, CaptureOfARunHoldsItsTrafficAndSurvivesAKill) {
+    test::CTempFolder folder;
+    CDevsimProcess devsim({"--reply", "41=4F 4B", "--register", std::to_string(kPort)});
+    const std::string path = folder.Path("run.log");
+    const CliRun run = RunOnPort({"--capture", path, "41 <4F 4B>"});
+    EXPECT_EQ(run.code, 0) << run.out;
+    std::string text = test::ReadTestFile(path);
+    ASSERT_EQ(text.size(), 2 * 24 + 26) << text;
+    EXPECT_EQ(text.substr(24, 11), "TX 41  |A|\n");
+    EXPECT_EQ(text.substr(24 + 11 + 24), "RX 4F 4B  |OK|\n");
+
+    // A run that waits for an answer that never comes, killed while it waits.
+    const std::string killed = folder.Path("killed.log");
+    test::CChildProcess cli(BRIVOX_CLI, {"run", "--port", kPortName, "--timeout", "20000",
+                                         "--capture", killed, "42 43 <44>"});
+    ASSERT_TRUE(test::RunEventsUntil(
+        [&] { return test::ReadTestFile(killed).find('\n') != std::string::npos; }, 10000));
+    kill(cli.Pid(), SIGKILL);
+    cli.Wait();
+    text = test::ReadTestFile(killed);
+    ASSERT_EQ(text.size(), 24 + 15u) << text;
+    EXPECT_EQ(text.substr(24), "TX 42 43  |BC|\n");
+}
+
+class CReopenCountingPort : public test::CRecordingPort {
+public:
+    CReopenCountingPort() : CRecordingPort(kPort) {}
+    int reopened = 0;
+
+protected:
+    void OnPortReopened() override { ++reopened; }
+};
+
+double ProcessCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+// Killed outright, the simulator leaves its port-map link dangling; started again it makes the
+// link anew on another pseudo-terminal, and the port follows.
+TEST(FieldSwitchesTest, ADevsimKilledAndStartedAgainIsReopenedUnderItsPortMapName) {
+    auto devsim = std::make_unique<CDevsimProcess>(
+        std::vector<std::string>{"--echo", "--register", std::to_string(kPort)});
+    const std::string firstPath = devsim->Path();
+    CReopenCountingPort port;
+    port.SetReconnect(true);
+    ASSERT_TRUE(port.Open()) << port.GetLastError();
+    kill(devsim->Pid(), SIGKILL);
+    ASSERT_TRUE(test::RunEventsUntil([&] { return port.lost == 1; }));
+    devsim.reset();
+
+    // The event loop itself, which sleeps until an event comes.
+    const double cpuBefore = ProcessCpuMs();
+    QEventLoop idle;
+    QTimer::singleShot(1000, &idle, &QEventLoop::quit);
+    idle.exec();
+    const double idleCpuMs = ProcessCpuMs() - cpuBefore;
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(port.IsWaitingForDevice());
+
+    const auto started = std::chrono::steady_clock::now();
+    devsim = std::make_unique<CDevsimProcess>(
+        std::vector<std::string>{"--echo", "--register", std::to_string(kPort)});
+    ASSERT_TRUE(test::RunEventsUntil([&] { return port.IsOpen(); }, 5000));
+    const auto reopenMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now() - started)
+                              .count();
+    std::printf("reopened %lld ms after the simulator started; %.1f ms of CPU in 1 s of waiting\n",
+                static_cast<long long>(reopenMs), idleCpuMs);
+    EXPECT_NE(devsim->Path(), "") << firstPath;
+    EXPECT_EQ(port.reopened, 1);
+    const std::vector<uint8_t> hello = {'h', 'i'};
+    ASSERT_TRUE(port.Write(hello.data(), hello.size()));
+    ASSERT_TRUE(test::RunEventsUntil([&] { return port.Received().size() >= 2; }));
+    EXPECT_EQ(port.Received(), hello);
+}
+
+} // namespace
+} // namespace brivox
