@@ -1,0 +1,144 @@
+// The traffic lists' context menu on the session form, with the test playing the device on a
+// pseudo-terminal: the switches, the capture file, line-error cells and a device that returns.
+#include "session/PortSwitchMenu.h"
+
+#include "platform/FileDialog.h"
+#include "serial/LineConfig.h"
+#include "session/SessionFormFixture.h"
+#include "support/PortTestSupport.h"
+#include "support/TempFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QMenu>
+#include <QTableView>
+#include <termios.h>
+
+namespace brivox {
+namespace {
+
+using namespace idc;
+
+constexpr int kCom = 9;
+
+class PortSwitchMenuTest : public test::CSessionFormFixture {
+protected:
+    PortSwitchMenuTest() {
+        Form();
+        m_host->show();
+        ChoosePort(kCom);
+        Button(kOpenClose)->click();
+        EXPECT_TRUE(Form().IsPortOpen());
+    }
+    QAction* Action(QMenu& menu, const char* text) {
+        for (QAction* action : menu.actions())
+            if (action->text() == QLatin1String(text))
+                return action;
+        return nullptr;
+    }
+    void Photograph(QWidget& widget, const char* name) {
+        QCoreApplication::processEvents();
+        QDir().mkpath(BRIVOX_SCREENSHOT_DIR);
+        EXPECT_TRUE(widget.grab().save(QStringLiteral(BRIVOX_SCREENSHOT_DIR "/%1.png").arg(name)));
+    }
+    QString OpenCaption() { return Button(kOpenClose)->text(); }
+
+    std::unique_ptr<test::CRegisteredPty> m_pty = std::make_unique<test::CRegisteredPty>(kCom);
+};
+
+TEST_F(PortSwitchMenuTest, SwitchesStartOffAndLineErrorsReopenTheLineMarked) {
+    std::unique_ptr<QMenu> menu(Form().SwitchMenu().Build());
+    QStringList texts;
+    for (QAction* action : menu->actions()) {
+        texts << action->text();
+        EXPECT_TRUE(action->isCheckable());
+        EXPECT_FALSE(action->isChecked()) << action->text().toStdString();
+    }
+    EXPECT_EQ(texts, QStringList({"Reconnect when the device returns", "Capture to File...",
+                                  "Show line errors", "Ignore the echo of sent bytes"}));
+    menu->popup(Form().RxList().View()->mapToGlobal(QPoint(40, 40)));
+    Photograph(*menu, "traffic-list-menu");
+
+    CTermiosFlags flags;
+    CLineConfig line;
+    ASSERT_EQ(ReadAppliedLine(m_pty->Pty().Slave(), line, &flags), "");
+    EXPECT_EQ(flags.iflag & PARMRK, 0u);
+    Action(*menu, CPortSwitchMenu::kLineErrors)->trigger();
+    Action(*menu, CPortSwitchMenu::kIgnoreEcho)->trigger();
+    Action(*menu, CPortSwitchMenu::kReconnect)->trigger();
+    ASSERT_TRUE(Form().IsPortOpen());
+    EXPECT_EQ(OpenCaption(), "Close");
+    ASSERT_EQ(ReadAppliedLine(m_pty->Pty().Slave(), line, &flags), "");
+    EXPECT_EQ(flags.iflag & (PARMRK | INPCK), static_cast<uint32_t>(PARMRK | INPCK));
+    EXPECT_TRUE(Form().Port().IgnoreEcho());
+    EXPECT_TRUE(Form().Port().Reconnect());
+    menu.reset(Form().SwitchMenu().Build());
+    for (QAction* action : menu->actions())
+        EXPECT_EQ(action->isChecked(), action->text() != "Capture to File...");
+}
+
+TEST_F(PortSwitchMenuTest, CaptureGoesToTheChosenFileUnderThePortsNameUntilStopped) {
+    test::CTempFolder folder;
+    CFileDialogRequest asked;
+    const FileDialogPresenter previous = SetFileDialogPresenter([&](const CFileDialogRequest& r) {
+        asked = r;
+        return folder.Path("session.log");
+    });
+    Form().SwitchMenu().ToggleCapture();
+    EXPECT_TRUE(asked.save);
+    EXPECT_EQ(asked.suggested.rfind(DocumentsFolder() + "/COM9-", 0), 0u) << asked.suggested;
+    EXPECT_EQ(asked.suggested.substr(asked.suggested.size() - 4), ".log");
+    m_pty->Send({0x31, 0x32});
+    ASSERT_TRUE(test::RunEventsUntil([&] { return Form().RxList().Model().CellCount() >= 2; }));
+    Form().SwitchMenu().ToggleCapture();
+    EXPECT_EQ(Form().Port().CaptureLog(), nullptr);
+    m_pty->Send({0x33});
+    test::RunEventsUntil([&] { return Form().RxList().Model().CellCount() >= 3; });
+    const std::string text = test::ReadTestFile(folder.Path("session.log"));
+    EXPECT_EQ(text.substr(text.find(" RX")), " RX 31 32  |12|\n");
+    SetFileDialogPresenter(previous);
+}
+
+TEST_F(PortSwitchMenuTest, ALineErrorCellIsRedWithATooltipAndFailsTheReply) {
+    const uint8_t bytes[] = {0x41, 0x00, 0x42, 0x43};
+    const uint8_t marks[] = {1, 1, 0, 0};
+    Form().ReceiveMarkedBytes(bytes, marks, 4);
+    CByteListModel& rx = Form().RxList().Model();
+    rx.Flush();
+    auto tip = [&](int column) { return rx.data(rx.index(0, column), Qt::ToolTipRole).toString(); };
+    EXPECT_EQ(tip(1), "Parity or framing error");
+    EXPECT_EQ(tip(2), "BREAK");
+    EXPECT_EQ(tip(3), "");
+    QCoreApplication::processEvents();
+    QTableView* view = Form().RxList().View();
+    const QImage image = view->viewport()->grab().toImage();
+    auto corner = [&](int column) {
+        return image.pixelColor(view->visualRect(rx.index(0, column)).topLeft() + QPoint(1, 1));
+    };
+    EXPECT_EQ(corner(1), QColor(240, 80, 80));
+    EXPECT_EQ(corner(2), QColor(240, 80, 80));
+    EXPECT_NE(corner(3), QColor(240, 80, 80));
+    Photograph(*m_host, "line-error-cells");
+
+    // A reply byte that came with a line error does not match, whatever its value.
+    CScriptRunState& state = Form().Sender().RunState();
+    state.BeginCapture();
+    state.OnReceived(bytes, 3, marks);
+    EXPECT_EQ(state.ResponseLineErrors(3), std::vector<bool>({true, true, false}));
+}
+
+TEST_F(PortSwitchMenuTest, WithReconnectTheFormShowsOpenWhileWaitingAndCloseOnceBack) {
+    Form().SwitchMenu().SetReconnect(true);
+    m_pty.reset();
+    ASSERT_TRUE(test::RunEventsUntil([&] { return !Form().IsPortOpen(); }));
+    EXPECT_EQ(OpenCaption(), "Open");
+    m_pty = std::make_unique<test::CRegisteredPty>(kCom);
+    ASSERT_TRUE(test::RunEventsUntil([&] { return Form().IsPortOpen(); }, 5000));
+    EXPECT_EQ(OpenCaption(), "Close");
+    m_pty->Send({0x55});
+    EXPECT_TRUE(
+        test::RunEventsUntil([&] { return Form().RxList().Model().CellCount() >= 1; }, 5000));
+}
+
+} // namespace
+} // namespace brivox
