@@ -72,6 +72,10 @@ TEST(FieldSwitchesTest, CaptureOfARunHoldsItsTrafficAndSurvivesAKill) {
     ASSERT_EQ(text.size(), 2 * 24 + 26) << text;
     EXPECT_EQ(text.substr(24, 11), "TX 41  |A|\n");
     EXPECT_EQ(text.substr(24 + 11 + 24), "RX 4F 4B  |OK|\n");
+    const uint8_t marked[] = {0x00, 0x41};
+    const uint8_t marks[] = {1, 0};
+    EXPECT_EQ(CCaptureLog::Line({}, CCaptureLog::Direction::Rx, marked, marks, 2).substr(23),
+              " RX 00! 41  |.A|\n");
 
     // A run that waits for an answer that never comes, killed while it waits.
     const std::string killed = folder.Path("killed.log");
