@@ -21,6 +21,9 @@ namespace brivox::cli {
 namespace {
 
 constexpr int kPortError = 3;
+// Lines go out in batches this far apart at most: a fast bus then costs a write per batch, not per
+// frame. A stop signal or the end writes what is pending.
+constexpr int kFlushMs = 20;
 
 int64_t SteadyUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -73,8 +76,7 @@ private:
     std::deque<int64_t> m_arrivals;
 };
 
-// Where the lines go: standard output and the log file, a batch at a time once the event loop
-// has delivered what was read.
+// Where the lines go: standard output and the log file, a batch at a time.
 class CLineSink {
 public:
     CLineSink(std::ostream& out, int logFd) : m_out(out), m_logFd(logFd) {
@@ -85,7 +87,7 @@ public:
     void Add(const std::string& text) {
         m_pending += text;
         if (!m_flush.isActive())
-            m_flush.start(0);
+            m_flush.start(kFlushMs);
     }
     void Flush() {
         if (m_pending.empty())
