@@ -7,11 +7,16 @@
 
 namespace brivox::bench {
 
+// CPU time of a clock (CLOCK_PROCESS_CPUTIME_ID, CLOCK_THREAD_CPUTIME_ID), in seconds.
+inline double CpuSeconds(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
 // CPU time of the whole process (every thread), in seconds.
 inline double ProcessCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+    return CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
 }
 
 // A settings and runtime folder of the benchmark's own while it lives, so that the user's
@@ -35,6 +40,7 @@ public:
     CBenchFolder& operator=(const CBenchFolder&) = delete;
 
     bool IsReady() const { return !m_path.empty(); }
+    const std::string& Path() const { return m_path; }
 
 private:
     std::string m_path;

@@ -1,5 +1,6 @@
-// Throughput of a pseudo-terminal into OnReceive on a Qt event loop, the CPU an open idle port
-// takes, and how long Close takes while data streams.
+// Throughput of a pseudo-terminal into OnReceive on a Qt event loop and the CPU the receiving
+// takes, the same through ser2net on 127.0.0.1 (RFC 2217 and raw TCP) in front of that
+// pseudo-terminal, the CPU an open idle port takes, and how long Close takes while data streams.
 // Run: build/bench/bench_serial [idle seconds, default 10]
 #include "BenchSupport.h"
 #include "serial/PortMap.h"
@@ -10,14 +11,21 @@
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
+#include <spawn.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace {
 
@@ -51,7 +59,10 @@ protected:
     }
 };
 
-void Feed(int master, uint64_t total, const std::atomic<bool>* keepGoing) {
+// Writes the pattern to the pseudo-terminal's master; the CPU it took goes to cpuSeconds.
+void Feed(int master, uint64_t total, const std::atomic<bool>* keepGoing,
+          double* cpuSeconds = nullptr) {
+    const double cpuBefore = brivox::bench::CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     uint8_t block[4096];
     for (uint64_t sent = 0; total == 0 || sent < total;) {
         if (keepGoing != nullptr && !*keepGoing)
@@ -68,6 +79,8 @@ void Feed(int master, uint64_t total, const std::atomic<bool>* keepGoing) {
         pollfd writable{master, POLLOUT, 0};
         poll(&writable, 1, 10);
     }
+    if (cpuSeconds != nullptr)
+        *cpuSeconds = brivox::bench::CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpuBefore;
 }
 
 bool OpenPort(CCheckingPort& port) {
@@ -79,24 +92,99 @@ bool OpenPort(CCheckingPort& port) {
     return false;
 }
 
-void BenchThroughput(brivox::CPseudoTerminal& pty) {
-    CCheckingPort port;
-    if (!OpenPort(port))
-        return;
-    const uint64_t total = 32ull << 20;
+// Streams total pattern bytes from the pseudo-terminal into the port and prints the rate and
+// the CPU of this process without the feeder's: the reader, the hand-over and OnReceive.
+void BenchThroughput(const char* label, brivox::CPseudoTerminal& pty, CCheckingPort& port,
+                     uint64_t total) {
     port.wanted = total;
+    double feederCpu = 0;
+    const double cpuBefore = brivox::bench::ProcessCpuSeconds();
     const auto start = Clock::now();
-    std::thread feeder(Feed, pty.Master(), total, nullptr);
+    std::thread feeder(Feed, pty.Master(), total, nullptr, &feederCpu);
     QCoreApplication::exec();
     const double seconds = SecondsSince(start);
     feeder.join();
-    std::printf("pty -> OnReceive: %llu bytes in %.2f s: %.1f MB/s, %llu chunks (%.1f bytes "
-                "each), %llu bytes wrong or out of order\n",
-                static_cast<unsigned long long>(port.received), seconds,
+    const double cpu = brivox::bench::ProcessCpuSeconds() - cpuBefore - feederCpu;
+    std::printf("%s -> OnReceive: %llu bytes in %.2f s: %.1f MB/s, %llu chunks (%.1f bytes "
+                "each), %llu bytes wrong or out of order; receiving took %.2f s CPU: %.0f %% of "
+                "a core, %.1f us per KB\n",
+                label, static_cast<unsigned long long>(port.received), seconds,
                 static_cast<double>(port.received) / seconds / 1e6,
                 static_cast<unsigned long long>(port.chunks),
                 static_cast<double>(port.received) / static_cast<double>(port.chunks),
-                static_cast<unsigned long long>(port.wrong));
+                static_cast<unsigned long long>(port.wrong), cpu, cpu / seconds * 100,
+                cpu * 1e6 / (static_cast<double>(port.received) / 1024));
+}
+
+void BenchLocalThroughput(brivox::CPseudoTerminal& pty) {
+    CCheckingPort port;
+    if (OpenPort(port))
+        BenchThroughput("pty", pty, port, 32ull << 20);
+}
+
+// ser2net on 127.0.0.1 serving the pseudo-terminal; its CPU is what it used until Stop.
+class CSer2net {
+public:
+    CSer2net(const std::string& folder, const std::string& device, const char* accepter)
+        : m_config(folder + "/ser2net.yaml"), m_pidFile(folder + "/ser2net.pid") {
+        std::ofstream(m_config) << "connection: &bench\n    accepter: " << accepter << ",127.0.0.1,"
+                                << kServerPort << "\n    connector: serialdev," << device
+                                << ",115200n81,local\n";
+        const char* argv[] = {"ser2net",         "-n",   "-u", "-c", m_config.c_str(), "-P",
+                              m_pidFile.c_str(), nullptr};
+        posix_spawn_file_actions_t quiet;
+        posix_spawn_file_actions_init(&quiet);
+        posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        if (posix_spawnp(&m_pid, argv[0], &quiet, nullptr, const_cast<char* const*>(argv),
+                         environ) != 0)
+            m_pid = 0;
+        posix_spawn_file_actions_destroy(&quiet);
+    }
+    ~CSer2net() { Stop(); }
+
+    // Ends ser2net; the CPU seconds it used.
+    double Stop() {
+        if (m_pid <= 0)
+            return 0;
+        kill(m_pid, SIGTERM);
+        rusage usage{};
+        wait4(m_pid, nullptr, 0, &usage);
+        m_pid = 0;
+        return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+    }
+
+    static constexpr int kServerPort = 27391;
+
+private:
+    static double Seconds(const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    }
+
+    std::string m_config;
+    std::string m_pidFile;
+    pid_t m_pid = 0;
+};
+
+void BenchServerThroughput(const std::string& folder, brivox::CPseudoTerminal& pty,
+                           const char* label, const char* accepter, const char* scheme) {
+    const int number = kPortNumber + 1;
+    brivox::RegisterPort(brivox::PortMapFolder(), number,
+                         scheme + std::string("127.0.0.1:") +
+                             std::to_string(CSer2net::kServerPort));
+    CSer2net server(folder, pty.SlavePath(), accepter);
+    CCheckingPort port;
+    port.SetCommPort(number);
+    port.SetSettings("115200,N,8,1");
+    // ser2net says nothing when it listens: the port opens once it does.
+    for (int i = 0; i < 250 && !port.Open(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!port.IsOpen()) {
+        std::printf("cannot open the port: %s\n", port.GetLastError().c_str());
+        return;
+    }
+    BenchThroughput(label, pty, port, 32ull << 20);
+    port.Close();
+    std::printf("  ser2net itself: %.2f s CPU\n", server.Stop());
 }
 
 void BenchIdle(int seconds) {
@@ -117,7 +205,7 @@ void BenchCloseWhileStreaming(brivox::CPseudoTerminal& pty) {
     std::atomic<bool> streaming{true};
     // Between the rounds nobody reads: the feeder must not block in write.
     fcntl(pty.Master(), F_SETFL, O_NONBLOCK);
-    std::thread feeder(Feed, pty.Master(), 0, &streaming);
+    std::thread feeder(Feed, pty.Master(), 0, &streaming, nullptr);
     for (int round = 0; round < 20; ++round) {
         CCheckingPort port;
         if (!OpenPort(port))
@@ -149,7 +237,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     brivox::RegisterPort(brivox::PortMapFolder(), kPortNumber, pty.SlavePath());
-    BenchThroughput(pty);
+    BenchLocalThroughput(pty);
+    BenchServerThroughput(folder.Path(), pty, "ser2net RFC 2217", "telnet(rfc2217),tcp",
+                          "rfc2217://");
+    BenchServerThroughput(folder.Path(), pty, "ser2net raw TCP", "tcp", "tcp://");
     BenchCloseWhileStreaming(pty);
     BenchIdle(idleSeconds);
     brivox::UnregisterPort(brivox::PortMapFolder(), kPortNumber, pty.SlavePath());

@@ -7,18 +7,21 @@ BRIVOX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BRIVOX_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libxcb1-dev
-    libcurl4-openssl-dev
+    libcurl4-openssl-dev libtelnet-dev
     googletest libgtest-dev
     clang libclang-rt-14-dev
     fonts-liberation2 fonts-wine
-    python3-pymodbus python3-serial python3-serial-asyncio
+    python3-pymodbus python3-serial python3-serial-asyncio ser2net
     xvfb openbox wmctrl xdotool x11-utils
+    scdoc librsvg2-bin dpkg-dev desktop-file-utils man-db
 )
 
 # What the tests run or import, each with the Debian package that brings it.
 BRIVOX_TEST_PROGRAMS=(
     cmake:cmake ninja:ninja-build g++:g++ ctest:cmake clang++:clang python3:python3
     Xvfb:xvfb openbox:openbox wmctrl:wmctrl xdotool:xdotool xprop:x11-utils xwininfo:x11-utils
+    ser2net:ser2net cpack:cmake dpkg-shlibdeps:dpkg-dev desktop-file-validate:desktop-file-utils
+    man:man-db
 )
 BRIVOX_TEST_PYTHON_MODULES=(
     pymodbus:python3-pymodbus serial:python3-serial serial_asyncio:python3-serial-asyncio

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -103,6 +104,8 @@ QWidget* MakeControl(const CControlTemplate& control, QWidget* parent) {
         return new CRichEdit(parent);
     case ControlKind::ListView:
         return MakeList(parent);
+    case ControlKind::ListBox:
+        return new QListWidget(parent);
     case ControlKind::ProgressBar:
         return new QProgressBar(parent);
     }

@@ -18,6 +18,8 @@ const char* ControlClassName(ControlKind kind) {
         return "richedit20a";
     case ControlKind::ListView:
         return "syslistview32";
+    case ControlKind::ListBox:
+        return "listbox";
     case ControlKind::ProgressBar:
         return "msctls_progress32";
     }

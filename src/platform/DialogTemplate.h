@@ -14,6 +14,7 @@ enum class ControlKind {
     Edit,
     RichEdit,
     ListView,
+    ListBox,
     ProgressBar
 };
 

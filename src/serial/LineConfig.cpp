@@ -66,6 +66,11 @@ CTermiosFlags FlagsOf(const termios2& record) {
 
 } // namespace
 
+std::string LineConfigText(const CLineConfig& line) {
+    return std::to_string(line.baud) + "," + line.parity + "," + std::to_string(line.dataBits) +
+           "," + std::to_string(line.stopBits);
+}
+
 CLineConfig LineConfigFor(const CSerialSettings& settings) {
     CLineConfig line;
     line.baud = static_cast<uint32_t>(settings.GetBaud());

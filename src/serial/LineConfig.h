@@ -16,6 +16,9 @@ struct CLineConfig {
     bool operator==(const CLineConfig&) const = default;
 };
 
+// "9600,N,8,1".
+std::string LineConfigText(const CLineConfig& line);
+
 // Data bits "7" gives 7, anything else 8; "Even" and "Odd" parity, anything else none; stop bits
 // "2" gives 2, anything else 1.
 CLineConfig LineConfigFor(const CSerialSettings& settings);

@@ -1,5 +1,7 @@
 #include "serial/PortError.h"
 
+#include "serial/NetworkAddress.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -21,6 +23,13 @@ PortError PortErrorOf(int systemError) {
         return PortError::InUse;
     case ENOTTY:
         return PortError::NotATerminal;
+    case ECONNREFUSED:
+        return PortError::Refused;
+    case ETIMEDOUT:
+        return PortError::TimedOut;
+    case ECONNRESET:
+    case EPIPE:
+        return PortError::ConnectionClosed;
     case EIO:
     case EBADF:
         return PortError::Gone;
@@ -46,6 +55,16 @@ std::string PortErrorReason(PortError error, int systemError) {
         return "not a serial device";
     case PortError::Gone:
         return "the device went away";
+    case PortError::BadAddress:
+        return "not a serial server address; write rfc2217://HOST:PORT or tcp://HOST:PORT";
+    case PortError::UnknownHost:
+        return "unknown host";
+    case PortError::Refused:
+        return "connection refused (is the serial server running on that port?)";
+    case PortError::TimedOut:
+        return "no answer within " + std::to_string(kServerAnswerLimitMs / 1000) + " s";
+    case PortError::ConnectionClosed:
+        return "the server closed the connection";
     case PortError::Other:
         break;
     }
@@ -60,6 +79,11 @@ std::string PortSubject(const std::string& portName, const std::string& device) 
 
 std::string PortOpenMessage(const std::string& subject, PortError error, int systemError) {
     return "Cannot open " + subject + ": " + PortErrorReason(error, systemError);
+}
+
+std::string PortOpenMessage(const std::string& subject, const CPortFailure& failure) {
+    const std::string message = PortOpenMessage(subject, failure.error, failure.systemError);
+    return failure.detail.empty() ? message : message + " (" + failure.detail + ")";
 }
 
 std::string ComPortName(int number) {

@@ -14,7 +14,20 @@ enum class PortError {
     InUse,            // another program holds the device
     NotATerminal,     // the path names no serial device
     Gone,             // the device went away
+    BadAddress,       // a server address that is neither rfc2217://HOST:PORT nor tcp://HOST:PORT
+    UnknownHost,      // the server's name does not resolve
+    Refused,          // nothing listens at the server's port
+    TimedOut,         // the server did not answer in time
+    ConnectionClosed, // the server ended the connection
     Other,
+};
+
+// Why an open failed: the kind, the system's error number behind it, and what else the user
+// needs to know, if anything (a serial server's own words when it turned the client away).
+struct CPortFailure {
+    PortError error = PortError::None;
+    int systemError = 0;
+    std::string detail;
 };
 
 PortError PortErrorOf(int systemError);
@@ -27,6 +40,9 @@ std::string PortSubject(const std::string& portName, const std::string& device);
 
 // "Cannot open COM5 (/dev/ttyUSB0): in use by another program".
 std::string PortOpenMessage(const std::string& subject, PortError error, int systemError = 0);
+// The same with the failure's detail after the reason: "...: the server closed the connection
+// (Port's device already in use)".
+std::string PortOpenMessage(const std::string& subject, const CPortFailure& failure);
 
 // "COM5" for 5, whatever name the port opens under.
 std::string ComPortName(int number);

@@ -1,6 +1,7 @@
 #include "serial/PortMap.h"
 
 #include "platform/Paths.h"
+#include "serial/NetworkAddress.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -84,6 +85,14 @@ std::vector<CPortLink> ReadPortMap(const std::string& folder) {
         link.target = ReadLinkText(path);
         if (link.number == 0 || link.target.empty())
             continue;
+        // A server is never asked at discovery time: nothing goes over the network before the
+        // user opens the port.
+        if (IsNetworkAddress(link.target)) {
+            link.identity = link.target;
+            link.present = true;
+            links.push_back(std::move(link));
+            continue;
+        }
         if (link.target[0] != '/')
             link.target = folder + "/" + link.target;
         link.identity = CanonicalPath(path);

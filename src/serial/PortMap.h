@@ -5,15 +5,16 @@
 
 namespace brivox {
 
-// <settings folder>/ports: symbolic links named COM<n> that pin a number to a device node.
+// <settings folder>/ports: symbolic links named COM<n> that pin a number to a device node or
+// name a serial server (rfc2217://HOST:PORT, tcp://HOST:PORT).
 std::string PortMapFolder();
 
 // One COM<n> link of the map.
 struct CPortLink {
     int number = 0;
-    std::string target;   // the device path the link names, made absolute
+    std::string target;   // the device path the link names, made absolute, or the server address
     std::string identity; // the target with every link resolved; empty when it does not exist
-    bool present = false; // the target exists and is a tty
+    bool present = false; // the target exists and is a tty, or is a server address
 };
 
 // The links of a map folder named "COM" and digits, in no particular order.

@@ -5,7 +5,7 @@
 
 namespace brivox {
 
-CPortReader::CPortReader(std::shared_ptr<CSerialDevice> device, CHooks hooks)
+CPortReader::CPortReader(std::shared_ptr<CPortDevice> device, CHooks hooks)
     : m_device(std::move(device)), m_hooks(std::move(hooks)) {}
 
 CPortReader::~CPortReader() {
@@ -33,10 +33,10 @@ bool CPortReader::IsRunning() const {
 void CPortReader::Run() {
     bool lost = false;
     while (IsRunning() && !lost) {
-        const CSerialDevice::Wait wait = m_device->WaitReadable();
-        if (wait == CSerialDevice::Wait::Woken)
+        const CPortDevice::Wait wait = m_device->WaitReadable();
+        if (wait == CPortDevice::Wait::Woken)
             break;
-        lost = wait == CSerialDevice::Wait::Gone || !ReadAvailable();
+        lost = wait == CPortDevice::Wait::Gone || !ReadAvailable();
     }
     End(lost);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/SerialDevice.h"
+#include "serial/PortDevice.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -36,7 +36,7 @@ public:
         std::function<void(Notice)> notify; // under the reader's lock: must only post, not wait
     };
 
-    CPortReader(std::shared_ptr<CSerialDevice> device, CHooks hooks);
+    CPortReader(std::shared_ptr<CPortDevice> device, CHooks hooks);
     CPortReader(const CPortReader&) = delete;
     CPortReader& operator=(const CPortReader&) = delete;
     ~CPortReader();
@@ -62,7 +62,7 @@ private:
     bool HandOver(int count);
     void End(bool lost);
 
-    const std::shared_ptr<CSerialDevice> m_device;
+    const std::shared_ptr<CPortDevice> m_device;
     const CHooks m_hooks;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -1,8 +1,12 @@
 #include "serial/SerialPort.h"
 
+#include "serial/NetworkAddress.h"
+#include "serial/NetworkDevice.h"
 #include "serial/PortDiscovery.h"
 #include "serial/PortRelay.h"
+#include "serial/TtyDevice.h"
 
+#include <QMetaObject>
 #include <cerrno>
 #include <sys/ioctl.h>
 
@@ -27,10 +31,9 @@ bool CSerialPort::Open() {
     if (!m_relay)
         m_relay = std::make_unique<CPortRelay>(*this);
     m_deviceName = ComDeviceName(GetCommPort());
-    std::shared_ptr<CSerialDevice> device;
-    int systemError = 0;
-    if (const PortError error = OpenDevice(device, systemError); error != PortError::None)
-        return Fail(error, systemError);
+    std::shared_ptr<CPortDevice> device;
+    if (const CPortFailure failure = OpenDevice(device); failure.error != PortError::None)
+        return Fail(failure);
     if (!device->Configure(LineConfigFor(*this)).empty()) {
         // The device is released here, with the last reference.
         m_lastError = kCantConfigMessage;
@@ -39,30 +42,48 @@ bool CSerialPort::Open() {
         return false;
     }
     if (!StartReader(device).empty())
-        return Fail(PortError::Other, EAGAIN);
+        return Fail({PortError::Other, EAGAIN, ""});
+    if (const std::string note = device->Note(); !note.empty())
+        m_lastError = Subject() + ": " + note;
     std::lock_guard lock(m_deviceMutex);
     m_device = std::move(device);
     return true;
 }
 
-PortError CSerialPort::OpenDevice(std::shared_ptr<CSerialDevice>& device, int& systemError) {
+CPortFailure CSerialPort::OpenDevice(std::shared_ptr<CPortDevice>& device) {
     m_openedPath = m_givenPath.empty() ? ResolveComDevice(m_deviceName) : m_givenPath;
     if (m_openedPath.empty())
-        return PortError::NoSuchPort;
-    device = std::make_shared<CSerialDevice>();
-    systemError = device->Open(m_openedPath);
-    if (systemError != 0)
-        return PortErrorOf(systemError);
+        return {PortError::NoSuchPort, 0, ""};
+    CPortFailure failure;
+    const std::shared_ptr<CNetworkDevice> parked = std::move(m_parked);
+    if (IsNetworkAddress(m_openedPath)) {
+        const CLineConfig line = LineConfigFor(*this);
+        if (parked && parked->Address() == m_openedPath &&
+            parked->Resume(line).error == PortError::None) {
+            device = parked;
+            return failure;
+        }
+        auto server = std::make_shared<CNetworkDevice>();
+        failure = server->Open(m_openedPath, line);
+        device = server;
+    } else {
+        auto tty = std::make_shared<CTtyDevice>();
+        failure.systemError = tty->Open(m_openedPath);
+        failure.error = PortErrorOf(failure.systemError);
+        device = tty;
+    }
+    if (failure.error != PortError::None)
+        return failure;
     device->Flush();
     OnPurged();
-    return PortError::None;
+    return failure;
 }
 
 std::string CSerialPort::Subject() const {
     return PortSubject(m_givenPath.empty() ? ComPortName(GetCommPort()) : "", m_openedPath);
 }
 
-std::string CSerialPort::StartReader(const std::shared_ptr<CSerialDevice>& device) {
+std::string CSerialPort::StartReader(const std::shared_ptr<CPortDevice>& device) {
     const uint64_t id = ++m_readerId;
     CPortReader::CHooks hooks;
     hooks.inThread = [this](const uint8_t* bytes, int count) { OnReceiveInThread(bytes, count); };
@@ -76,9 +97,9 @@ std::string CSerialPort::StartReader(const std::shared_ptr<CSerialDevice>& devic
     return error;
 }
 
-bool CSerialPort::Fail(PortError error, int systemError) {
-    m_lastErrorKind = error;
-    m_lastError = PortOpenMessage(Subject(), error, systemError);
+bool CSerialPort::Fail(const CPortFailure& failure) {
+    m_lastErrorKind = failure.error;
+    m_lastError = PortOpenMessage(Subject(), failure);
     return false;
 }
 
@@ -89,9 +110,21 @@ int CSerialPort::Close() {
     const int result = m_reader->Stop(std::chrono::milliseconds(kCloseWaitMs));
     m_reader.reset();
     Purge();
-    std::lock_guard lock(m_deviceMutex);
-    m_device.reset();
+    std::shared_ptr<CPortDevice> device;
+    {
+        std::lock_guard lock(m_deviceMutex);
+        device = std::move(m_device);
+    }
+    if (wasRunning && result == 0)
+        Park(device);
     return wasRunning ? result : 0;
+}
+
+void CSerialPort::Park(const std::shared_ptr<CPortDevice>& device) {
+    m_parked = std::dynamic_pointer_cast<CNetworkDevice>(device);
+    if (m_parked)
+        QMetaObject::invokeMethod(
+            m_relay.get(), [this] { m_parked.reset(); }, Qt::QueuedConnection);
 }
 
 bool CSerialPort::IsOpen() const {
@@ -107,19 +140,20 @@ void CSerialPort::HandleNotice(uint64_t readerId, CPortReader::Notice notice) {
         reader->TakeChunks([this](const uint8_t* bytes, int count) { OnReceive(bytes, count); });
         return;
     }
+    const std::shared_ptr<CPortDevice> device = Device();
     Close();
-    m_lastErrorKind = PortError::Gone;
-    m_lastError = Subject() + ": " + PortErrorReason(PortError::Gone);
+    m_lastErrorKind = device ? device->LostError() : PortError::Gone;
+    m_lastError = Subject() + ": " + PortErrorReason(m_lastErrorKind);
     OnPortLost();
 }
 
-std::shared_ptr<CSerialDevice> CSerialPort::Device() const {
+std::shared_ptr<CPortDevice> CSerialPort::Device() const {
     std::lock_guard lock(m_deviceMutex);
     return m_device;
 }
 
 bool CSerialPort::SetModemLine(int line, bool on) {
-    const std::shared_ptr<CSerialDevice> device = Device();
+    const std::shared_ptr<CPortDevice> device = Device();
     return device && device->SetModemLine(line, on);
 }
 
@@ -132,7 +166,7 @@ bool CSerialPort::SetRTS(bool on) {
 }
 
 bool CSerialPort::Write(const uint8_t* bytes, size_t count) {
-    const std::shared_ptr<CSerialDevice> device = Device();
+    const std::shared_ptr<CPortDevice> device = Device();
     return device && device->Write(bytes, count);
 }
 
@@ -142,7 +176,7 @@ bool CSerialPort::Write(const CByteBuffer& bytes) {
 }
 
 void CSerialPort::Purge() {
-    if (const std::shared_ptr<CSerialDevice> device = Device())
+    if (const std::shared_ptr<CPortDevice> device = Device())
         device->Flush();
     OnPurged();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "serial/PortDevice.h"
 #include "serial/PortError.h"
 #include "serial/PortReader.h"
-#include "serial/SerialDevice.h"
 #include "serial/SerialSettings.h"
 #include "util/ByteBuffer.h"
 
@@ -13,6 +13,7 @@
 
 namespace brivox {
 
+class CNetworkDevice;
 class CPortRelay;
 
 inline constexpr char kCantConfigMessage[] = "Can't Config";
@@ -31,11 +32,16 @@ public:
     ~CSerialPort() override;
 
     // False when the port cannot be opened or configured (GetLastError says why); a refused
-    // configuration also calls OnConfigFailed.
+    // configuration also calls OnConfigFailed. A port-map entry rfc2217://HOST:PORT or
+    // tcp://HOST:PORT opens a connection to that serial server, within a few seconds.
     bool Open();
-    // Opens this device node instead of the one the port number maps to (empty: the number's).
+    // Opens this device node or server address instead of the one the port number maps to
+    // (empty: the number's).
     void SetDevicePath(const std::string& path) { m_givenPath = path; }
-    // 0 when the reader ended in time or the port was not open.
+    // 0 when the reader ended in time or the port was not open. A connection to a serial server
+    // outlives it until the opening thread's event loop runs again: a change of settings while
+    // open (Close, the new settings, Open, as the session form makes it) then goes to the
+    // server over the same connection, which a server such as ser2net could not yet take anew.
     int Close();
     bool SetPortOpen(bool open) { return open ? Open() : Close() == 0; }
     // From a successful Open until Close, or until the UI thread handles the news that the
@@ -57,7 +63,8 @@ public:
     // "COM%d" up to 9, "\\?\COM%d" from 10: the name formed at the last Open.
     const std::string& GetDeviceName() const { return m_deviceName; }
     // Why the last Open failed, or that the device went away: "Cannot open COM5 (/dev/ttyUSB0):
-    // in use by another program".
+    // in use by another program". After an Open that succeeded, what the device could not do as
+    // asked, if anything (a serial server that takes no line settings), with the kind None.
     const std::string& GetLastError() const { return m_lastError; }
     PortError GetLastErrorKind() const { return m_lastErrorKind; }
 
@@ -75,22 +82,24 @@ protected:
 private:
     friend class CPortRelay;
     void HandleNotice(uint64_t readerId, CPortReader::Notice notice);
-    bool Fail(PortError error, int systemError = 0);
+    bool Fail(const CPortFailure& failure);
     // "COM5 (/dev/ttyUSB0)", or the path of a port opened by path.
     std::string Subject() const;
-    PortError OpenDevice(std::shared_ptr<CSerialDevice>& device, int& systemError);
-    std::string StartReader(const std::shared_ptr<CSerialDevice>& device);
-    std::shared_ptr<CSerialDevice> Device() const;
+    CPortFailure OpenDevice(std::shared_ptr<CPortDevice>& device);
+    std::string StartReader(const std::shared_ptr<CPortDevice>& device);
+    std::shared_ptr<CPortDevice> Device() const;
+    void Park(const std::shared_ptr<CPortDevice>& device);
     bool SetModemLine(int line, bool on);
 
     std::unique_ptr<CPortRelay> m_relay;
     std::shared_ptr<CPortReader> m_reader;
     uint64_t m_readerId = 0;
     mutable std::mutex m_deviceMutex; // writers reach the device from other threads
-    std::shared_ptr<CSerialDevice> m_device;
+    std::shared_ptr<CPortDevice> m_device;
+    std::shared_ptr<CNetworkDevice> m_parked; // a server's connection kept across a Close
     std::string m_deviceName;
     std::string m_givenPath;
-    std::string m_openedPath; // the device node of the last Open
+    std::string m_openedPath; // the device node or server address of the last Open
     std::string m_lastError;
     PortError m_lastErrorKind = PortError::None;
 };

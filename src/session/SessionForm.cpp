@@ -12,6 +12,7 @@
 #include "platform/RichEdit.h"
 #include "script/InputMode.h"
 #include "serial/PortDiscovery.h"
+#include "session/FormHistory.h"
 #include "session/LineSettingChoice.h"
 #include "session/SendProgram.h"
 #include "session/SessionFormIds.h"
@@ -64,6 +65,7 @@ CSessionForm::CSessionForm(QWidget* host) : QWidget(host) {
     CreateParts();
     Initialize();
     Connect();
+    m_history = std::make_unique<CFormHistory>(*this);
 }
 
 CSessionForm::~CSessionForm() {

@@ -19,6 +19,7 @@ class QTextEdit;
 
 namespace brivox {
 
+class CFormHistory;
 class CNoticeBar;
 struct CSendProgramResult;
 
@@ -44,6 +45,7 @@ public:
     CByteList& RxList() { return *m_rxList; }
     CSessionSender& Sender() { return *m_sender; }
     void SetSendHistoryHook(SendHistoryHook hook) { m_historyHook = std::move(hook); }
+    CFormHistory& History() { return *m_history; }
 
     // The controls' values into the store, unchecked, as the main session does before saving.
     void CollectControls();
@@ -116,6 +118,7 @@ private:
     std::unique_ptr<CSessionSender> m_sender;
     QTimer m_listTimer; // timer 2: the lists' ASCII column
     SendHistoryHook m_historyHook;
+    std::unique_ptr<CFormHistory> m_history;
 };
 
 } // namespace brivox

@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "options/HistoryList.h"
 #include "options/OptionStore.h"
 #include "platform/Paths.h"
 #include "support/TempFolder.h"
@@ -53,6 +54,17 @@ TEST(SettingsCommandTest, RawLoadsIntoAnEmptyStore) {
     const CliRun run = Settings({"--raw", path});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.out, "0 = 41 42 (06) (text)\nCnt = 1 (int)\n");
+}
+
+TEST(SettingsCommandTest, RawReadsAHistoryListAsTheProgramSavesIt) {
+    CHistoryList list(2);
+    for (const char* text : {"DALMENO", "41 42", "05"})
+        list.AddToHistory(text);
+    list.Pin(1);
+    ASSERT_TRUE(list.SaveHistory());
+    const CliRun run = Settings({"--raw", list.FilePath()});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, "0 = [mem]41 42 (text)\n1 = 05 (text)\n2 = DALMENO (text)\nCnt = 3 (int)\n");
 }
 
 TEST(SettingsCommandTest, MalformedFilesSayWhereTheLoadStopped) {

@@ -4,14 +4,11 @@
 #include "jobs/JobTestSupport.h"
 #include "support/HttpTestServer.h"
 #include "support/PostedMessageSink.h"
+#include "support/UnreachablePeer.h"
 
 #include <QCoreApplication>
-#include <arpa/inet.h>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace brivox {
 namespace {
@@ -147,41 +144,12 @@ TEST_F(ReadUrlTextTest, AnUnusedPortLeavesTheTextUnchanged) {
     EXPECT_EQ(text, "unchanged");
 }
 
-// A loopback peer that never completes a connection: its accept queue (backlog 0) is already
-// full, so the kernel drops new connection requests, as a line to an unreachable host does.
-// Tests send nothing beyond this machine.
-class CUnreachablePeer {
-public:
-    CUnreachablePeer() {
-        m_listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(m_listener, 0);
-        socklen_t length = sizeof address;
-        getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        m_filler = socket(AF_INET, SOCK_STREAM, 0);
-        connect(m_filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    }
-    ~CUnreachablePeer() {
-        close(m_filler);
-        close(m_listener);
-    }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
-
-private:
-    int m_listener = -1;
-    int m_filler = -1;
-    int m_port = 0;
-};
-
 TEST_F(ReadUrlTextTest, AnUnreachableAddressGivesUpWithinTheTimeLimit) {
-    const CUnreachablePeer peer;
+    const test::CUnreachablePeer peer;
     std::string text = "unchanged";
     const auto start = Clock::now();
-    EXPECT_EQ(Read(peer.Url(), text, nullptr, 300), 0);
+    const std::string url = "http://127.0.0.1:" + std::to_string(peer.Port()) + "/";
+    EXPECT_EQ(Read(url, text, nullptr, 300), 0);
     EXPECT_LT(MillisecondsSince(start), 2500.0);
     EXPECT_EQ(text, "unchanged");
 }

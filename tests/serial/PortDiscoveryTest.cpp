@@ -4,7 +4,11 @@
 #include "support/TempFolder.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,6 +118,33 @@ TEST(PortDiscoveryTest, RegisteredPseudoTerminalsAreFoundAndResolved) {
     UnregisterPort(folder, 30, "/dev/brivox-missing");
     unlink((folder + "/COMx").c_str());
     EXPECT_EQ(ReadPortMap(folder).size(), 2u);
+}
+
+TEST(PortDiscoveryTest, ServerAddressesAreListedWithoutAskingTheServer) {
+    // A server of our own on 127.0.0.1 that notes any connection.
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    const std::string local = "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    const std::string folder = PortMapFolder();
+    ASSERT_EQ(RegisterPort(folder, 40, local), "");
+    ASSERT_EQ(RegisterPort(folder, 41, "tcp://bench-3:2001"), "");
+    ASSERT_EQ(RegisterPort(folder, 42, "rfc2217://no-port"), ""); // refused when opened
+
+    const std::vector<CPortEntry> table = DiscoverPortTable();
+    for (const CPortEntry& entry : {CPortEntry{40, local}, CPortEntry{41, "tcp://bench-3:2001"},
+                                    CPortEntry{42, "rfc2217://no-port"}})
+        EXPECT_NE(std::find(table.begin(), table.end(), entry), table.end()) << entry.device;
+    EXPECT_EQ(PortComboText({41, "tcp://bench-3:2001"}), "COM41 (tcp://bench-3:2001)");
+    EXPECT_EQ(ResolveComDevice("\\\\?\\COM41"), "tcp://bench-3:2001");
+    pollfd pending{listener, POLLIN, 0};
+    EXPECT_EQ(poll(&pending, 1, 0), 0) << "no connection was made";
+    close(listener);
 }
 
 TEST(PortDiscoveryTest, OnlyTtyDevicesCount) {

@@ -24,7 +24,8 @@ CCommand PortsCommand() {
     return {"ports",
             "",
             "list the serial ports: the port map's COM<n> links in the settings folder's ports/ "
-            "and the machine's serial devices, one \"COM<n> <device path>\" per line",
+            "and the machine's serial devices, one \"COM<n> <device path>\" per line (a link to "
+            "a serial server shows its rfc2217:// or tcp:// address; servers are not asked)",
             {},
             RunPorts};
 }

@@ -151,7 +151,8 @@ CCommand RunCommand() {
                                    {"--rts-while-sending", false},
                                    {"--timeout", true}});
     return {"run",
-            "--port COM<n>|DEVICE [--settings 115200,N,8,1] [--mode detail|string|decimal|"
+            "--port COM<n>|DEVICE|rfc2217://HOST:PORT|tcp://HOST:PORT [--settings 115200,N,8,1] "
+            "[--mode detail|string|decimal|"
             "modbus-rtu|modbus-ascii] [--delay 0-500] [--rts-while-sending] [--timeout MS] "
             "[MODBUS fields as for modbus] [--] [TEXT]",
             "open the port and run TEXT (or a MODBUS request): what went each way as TX/RX lines "

@@ -23,7 +23,8 @@ bool NumberIn(const std::string& text, int low, int high, int& value) {
 
 std::string ParsePort(const std::string& port, CRunOptions& options) {
     if (port.empty())
-        return "--port needs COM<n> (as brivox-cli ports lists them) or a device path";
+        return "--port needs COM<n> (as brivox-cli ports lists them), a device path or a serial "
+               "server's rfc2217://HOST:PORT or tcp://HOST:PORT";
     const bool comName = port.size() > 3 && port.compare(0, 3, "COM") == 0 &&
                          port.find_first_not_of("0123456789", 3) == std::string::npos;
     if (!comName) {

@@ -37,8 +37,11 @@ bool OpenRunPort(CSerialPort& port, const CRunOptions& options, const std::strin
     port.SetCommPort(options.portNumber);
     port.SetDevicePath(options.devicePath);
     port.SetSettings(options.settings);
-    if (port.Open())
+    if (port.Open()) {
+        if (!port.GetLastError().empty()) // what a serial server could not apply
+            err << "brivox-cli " << command << ": " << port.GetLastError() << "\n";
         return true;
+    }
     err << "brivox-cli " << command << ": " << port.GetLastError();
     if (port.GetLastErrorKind() == PortError::NoSuchPort)
         err << " (brivox-cli ports lists the ports; --port also takes a device path)";

@@ -23,7 +23,8 @@ using Clock = std::chrono::steady_clock;
 QCoreApplication& EventLoop();
 
 // Opens the port the options name with their line settings; false after saying why on err
-// ("brivox-cli COMMAND: Cannot open COM5 ...").
+// ("brivox-cli COMMAND: Cannot open COM5 ..."). An open port whose serial server could not apply
+// everything is said on err too.
 bool OpenRunPort(CSerialPort& port, const CRunOptions& options, const std::string& command,
                  std::ostream& err);
 

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "serial/LineConfig.h"
+#include "serial/PortError.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+namespace brivox {
+
+// What a port reads and writes: one descriptor and a wake-up descriptor that ends every wait on
+// it. A tty and a connection to a serial server are the two kinds; the port, its reader and its
+// writers share one through a shared_ptr, and the last of them closes it.
+class CPortDevice {
+public:
+    static constexpr int kWriteLimitMs = 10000;
+
+    enum class Wait {
+        Readable, // bytes are waiting
+        Woken,    // Wake was called
+        Gone,     // the device hung up or failed
+    };
+
+    CPortDevice();
+    CPortDevice(const CPortDevice&) = delete;
+    CPortDevice& operator=(const CPortDevice&) = delete;
+    virtual ~CPortDevice();
+
+    // An error text when the line cannot be set.
+    virtual std::string Configure(const CLineConfig& line) = 0;
+    // Raises or lowers a modem line (TIOCM_RTS, TIOCM_DTR); false when the device has no such
+    // line, which leaves it as it was.
+    virtual bool SetModemLine(int line, bool on) = 0;
+    // Discards what waits in both directions.
+    virtual bool Flush() = 0;
+    // Puts every byte on the line; false on an error, after kWriteLimitMs, or once woken.
+    virtual bool Write(const uint8_t* bytes, size_t count) = 0;
+    // Bytes read (0 when none are waiting), or -1 when the device has gone.
+    virtual int Read(uint8_t* buffer, size_t capacity) = 0;
+    // Why the device went away, in the user's words.
+    virtual PortError LostError() const { return PortError::Gone; }
+    // What the device could not do as asked although it opened, for the user; empty when none.
+    virtual std::string Note() const { return ""; }
+
+    // Sleeps until bytes arrive, the device goes away or Wake is called.
+    Wait WaitReadable();
+    // Ends the current and every later wait, until Rearm.
+    void Wake();
+
+    int Descriptor() const { return m_fd; }
+
+protected:
+    using Clock = std::chrono::steady_clock;
+
+    // 0, or the system's error number when no wake-up descriptor can be made.
+    int Adopt(int fd);
+    // Lets waits sleep again after Wake, for a device taken up again by a new reader.
+    void Rearm();
+    // One write attempt on the descriptor; as write(2).
+    virtual ssize_t WriteSome(const uint8_t* bytes, size_t count);
+    // Writes every byte before the deadline; false on an error, at the deadline or once woken.
+    bool WriteAll(const uint8_t* bytes, size_t count, Clock::time_point deadline);
+    // Sleeps until the descriptor is readable, the deadline passes or Wake is called.
+    Wait WaitReadableUntil(Clock::time_point deadline);
+
+private:
+    bool WaitWritable(int timeoutMs);
+
+    int m_fd = -1;
+    int m_wakeFd = -1;
+};
+
+} // namespace brivox

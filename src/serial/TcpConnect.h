@@ -1,0 +1,21 @@
+#pragma once
+
+#include "serial/PortError.h"
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace brivox {
+
+struct CTcpConnection {
+    int fd = -1; // non-blocking, with TCP_NODELAY and keep-alive probes
+    CPortFailure failure;
+};
+
+// Resolves the host and connects to the first of its addresses that accepts, all before the
+// deadline. A name lookup that has not ended by then is left to end on its own thread.
+CTcpConnection ConnectTcp(const std::string& host, uint16_t port,
+                          std::chrono::steady_clock::time_point deadline);
+
+} // namespace brivox

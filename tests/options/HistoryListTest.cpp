@@ -1,0 +1,111 @@
+// The send-history lists: where a text goes, what drops out, and their files.
+#include "options/HistoryList.h"
+
+#include "platform/Paths.h"
+#include "support/TempFolder.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+
+namespace brivox {
+namespace {
+
+using Entries = std::vector<std::string>;
+
+std::string CountRecord(uint32_t count) {
+    std::string record("\x23\x03"
+                       "Cnt");
+    for (int shift = 0; shift < 32; shift += 8)
+        record += static_cast<char>(count >> shift);
+    return record;
+}
+
+std::string TextRecord(size_t index, const std::string& text) {
+    const std::string name = std::to_string(index);
+    return "\x08" + std::string(1, static_cast<char>(name.size())) + name +
+           static_cast<char>(text.size()) + text;
+}
+
+// A list of index 3 read from a file that holds the entries, as a saved file would.
+CHistoryList Loaded(const Entries& entries) {
+    std::string file = CountRecord(static_cast<uint32_t>(entries.size()));
+    for (size_t i = 0; i < entries.size(); ++i)
+        file += TextRecord(i, entries[i]);
+    CHistoryList list(3);
+    MakeSurePathExists(SettingsFolder());
+    test::WriteTestFile(list.FilePath(), file);
+    EXPECT_TRUE(list.LoadHistory());
+    return list;
+}
+
+Entries operator+(Entries front, const Entries& back) {
+    front.insert(front.end(), back.begin(), back.end());
+    return front;
+}
+
+TEST(HistoryListTest, AddingATextByThePinnedEntryRule) {
+    const Entries pins(99, "[mem]p");
+    const struct {
+        Entries before;
+        std::string text;
+        bool added;
+        Entries after;
+    } cases[] = {
+        {{"41 42"}, "41 43", true, {"41 43", "41 42"}},
+        {{"41 43", "41 42"}, "41 42", false, {"41 43", "41 42"}},
+        {{"ab"}, "AB", true, {"AB", "ab"}},
+        {{"[mem]41 42"}, "41 42", false, {"[mem]41 42"}},
+        {{"[mem]A", "[mem]B", "C"}, "05", true, {"[mem]A", "[mem]B", "05", "C"}},
+        {{"C", "[mem]A"}, "05", true, {"C", "[mem]A", "05"}},
+        {Entries(100, "t"), "new", true, Entries{"new"} + Entries(99, "t")},
+        {pins + Entries{"old"}, "new", true, pins + Entries{"new"}},
+        {pins + Entries{"[mem]q"}, "new", false, pins + Entries{"[mem]q"}},
+    };
+    for (const auto& c : cases) {
+        CHistoryList list = Loaded(c.before);
+        EXPECT_EQ(list.AddToHistory(c.text), c.added) << c.text;
+        EXPECT_EQ(list.Entries(), c.after) << c.text;
+    }
+}
+
+TEST(HistoryListTest, SavedListsLoadBackAsTheyWere) {
+    CHistoryList list(7);
+    EXPECT_EQ(list.FilePath(), SettingsFolder() + "/history7.asg");
+    for (const std::string& text : {std::string(300, 'x'), std::string("\"\xED\x95\x9C\"")})
+        list.AddToHistory(text);
+    list.Pin(1);
+    ASSERT_TRUE(list.SaveHistory());
+    COptionStore file;
+    ASSERT_TRUE(file.Load(list.FilePath(), false));
+    EXPECT_EQ(file.GetEntries().size(), 3u);
+    EXPECT_EQ(file.Find("Cnt")->kind, OptionKind::Int);
+    CHistoryList loaded(7);
+    ASSERT_TRUE(loaded.LoadHistory());
+    EXPECT_EQ(loaded.Entries(), list.Entries());
+}
+
+TEST(HistoryListTest, FilesThatDoNotLoadLeaveTheListAsItWas) {
+    const struct {
+        std::string file; // none: no file
+        bool loads;
+        Entries entries;
+    } cases[] = {
+        {"", false, {}},
+        {CountRecord(1) + TextRecord(0, "AB") + "\x22\x01x", false, {}},
+        {CountRecord(3) + TextRecord(1, "AB"), true, {"", "AB", ""}},
+        {TextRecord(0, "AB"), true, {}},
+        {CountRecord(0xFFFFFFFF), true, {}},
+        {CountRecord(0x7FFFFFFF), true, Entries(100, "")}, // no reason to fill memory
+    };
+    for (const auto& c : cases) {
+        CHistoryList list(4);
+        std::remove(list.FilePath().c_str());
+        if (!c.file.empty())
+            test::WriteTestFile(list.FilePath(), c.file);
+        EXPECT_EQ(list.LoadHistory(), c.loads) << c.entries.size();
+        EXPECT_EQ(list.Entries(), c.entries);
+    }
+}
+
+} // namespace
+} // namespace brivox
