@@ -13,21 +13,41 @@ void CFrameSplitter::Start(int64_t arrivalUs) {
         m_current.gapUs = 0;
     else if (m_lastEndUs >= 0)
         m_current.gapUs = arrivalUs - m_lastEndUs;
+    m_reads = {{0, arrivalUs}};
     m_open = true;
+}
+
+int64_t CFrameSplitter::ArrivalOf(size_t index) const {
+    int64_t arrivalUs = m_reads.front().second;
+    for (const auto& [offset, atUs] : m_reads) {
+        if (offset > index)
+            break;
+        arrivalUs = atUs;
+    }
+    return arrivalUs;
 }
 
 void CFrameSplitter::Finish(std::vector<CLineFrame>& done, size_t length, bool cut) {
     std::vector<uint8_t> rest(m_current.bytes.begin() + static_cast<long>(length),
                               m_current.bytes.end());
+    const int64_t restUs = rest.empty() ? 0 : ArrivalOf(length);
+    std::vector<std::pair<size_t, int64_t>> restReads;
+    for (const auto& [offset, atUs] : m_reads) {
+        if (offset > length)
+            restReads.emplace_back(offset - length, atUs);
+    }
     m_current.bytes.resize(length);
+    m_current.endUs = ArrivalOf(length - 1);
     m_lastEndUs = m_current.endUs;
     m_cut = cut;
     done.push_back(std::move(m_current));
     m_open = false;
     if (rest.empty())
         return;
-    Start(m_lastEndUs);
+    Start(restUs);
     m_current.bytes = std::move(rest);
+    m_reads.insert(m_reads.end(), restReads.begin(), restReads.end());
+    m_current.endUs = m_reads.back().second;
 }
 
 void CFrameSplitter::SplitAtFrameEnds(std::vector<CLineFrame>& done) {
@@ -45,6 +65,8 @@ std::vector<CLineFrame> CFrameSplitter::Feed(const uint8_t* bytes, size_t count,
     for (size_t used = 0; used < count;) {
         if (!m_open)
             Start(arrivalUs);
+        else if (m_reads.back().second != arrivalUs)
+            m_reads.emplace_back(m_current.bytes.size(), arrivalUs);
         const size_t take = std::min(count - used, kMaxFrame - m_current.bytes.size());
         m_current.bytes.insert(m_current.bytes.end(), bytes + used, bytes + used + take);
         m_current.endUs = arrivalUs;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace brivox {
@@ -44,6 +45,8 @@ public:
 
 private:
     void Start(int64_t arrivalUs);
+    // When the byte at this index of the frame in progress arrived.
+    int64_t ArrivalOf(size_t index) const;
     // Ends the frame in progress after its first length bytes; the rest begins the next one.
     void Finish(std::vector<CLineFrame>& done, size_t length, bool cut);
     void SplitAtFrameEnds(std::vector<CLineFrame>& done);
@@ -51,6 +54,9 @@ private:
     const int64_t m_gapUs;
     const FrameEnd m_frameEnd;
     CLineFrame m_current;
+    // Where each read's bytes begin in the frame in progress, and when they arrived: a frame that
+    // ends inside the bytes held takes the times of its own bytes.
+    std::vector<std::pair<size_t, int64_t>> m_reads;
     bool m_open = false;
     bool m_cut = false;       // the last frame ended at the size limit
     int64_t m_lastEndUs = -1; // the last byte of the last frame ended

@@ -54,6 +54,8 @@ TEST(FrameSplitter, FramesEndAtTheGapTheSizeLimitOrAModbusFrameEnd) {
          {{1024, -1, false}, {476, 0, true}, {10, 5000, false}}},
         // MODBUS: a reply that follows its request at once is a frame of its own
         {{{requestAndReply, 0}}, true, {{8, -1, false}, {7, 0, false}}},
+        // ... and when it comes in a read of its own, its gap is the time between the two
+        {{{request, 0}, {reply, 150}}, true, {{8, -1, false}, {7, 150, false}}},
         {{{requestAndReply, 0}}, false, {{15, -1, false}}},
     };
     for (const auto& c : cases)
