@@ -2,6 +2,7 @@
 #include "cli/Cli.h"
 #include "modbus/ModbusFrame.h"
 #include "platform/FileIO.h"
+#include "support/ChildProcess.h"
 #include "support/DevsimProcess.h"
 
 #include <chrono>
@@ -38,19 +39,23 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-// Writes each frame to the device in one piece, a pause after each, while the monitor listens.
+// Frames written to the device one after another, a pause after each.
+void WriteFrames(const std::string& path, const std::vector<Bytes>& frames) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+    for (const Bytes& frame : frames) {
+        EXPECT_EQ(write(fd, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    }
+    close(fd);
+}
+
+// Writes the frames while the monitor listens.
 class CFrameWriter {
 public:
     CFrameWriter(const std::string& path, std::vector<Bytes> frames)
         : m_thread([path, frames = std::move(frames)] {
-              const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
               std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the monitor opens
-              for (const Bytes& frame : frames) {
-                  EXPECT_EQ(write(fd, frame.data(), frame.size()),
-                            static_cast<ssize_t>(frame.size()));
-                  std::this_thread::sleep_for(std::chrono::milliseconds(120));
-              }
-              close(fd);
+              WriteFrames(path, frames);
           }) {}
     ~CFrameWriter() { m_thread.join(); }
 
@@ -91,6 +96,26 @@ TEST(MonitorCommandTest, FramesSplitAtGapsNeverInsideAFrame) {
 }
 
 // The CRC's high byte, or the LRC's last digit, changed.
+TEST(MonitorCommandTest, CtrlCEndsWithTheSummaryAndLosesNoLineOfTheLog) {
+    CDevsimProcess devsim({"--reply", "FF=00", "--tap"});
+    const std::string log = std::filesystem::temp_directory_path() / "monitor-stop.log";
+    ASSERT_EQ(WriteWholeFile(log, "earlier line\n"), FileWriteError::None);
+    test::CChildProcess monitor(BRIVOX_CLI, {"monitor", "--port", devsim.TapPath(), "--log", log},
+                                true);
+    EXPECT_EQ(monitor.ReadLine().find("brivox-cli monitor: listening on "), 0u);
+    WriteFrames(devsim.Path(), {Pattern(3), Pattern(40), Pattern(5)});
+    EXPECT_EQ(monitor.Stop(), 0);
+    const std::string out = monitor.Rest();
+    const std::vector<std::string> lines = Lines(out);
+    ASSERT_EQ(lines.size(), 4u) << out;
+    EXPECT_NE(lines[1].find("  40 bytes  00 01 02"), std::string::npos) << lines[1];
+    EXPECT_EQ(lines[3].find("summary: 3 frames, 48 bytes, shortest gap "), 0u) << lines[3];
+    std::string logged;
+    ASSERT_TRUE(ReadWholeFile(log, logged));
+    EXPECT_EQ(logged, "earlier line\n" + out);
+    std::filesystem::remove(log);
+}
+
 Bytes Spoiled(Bytes frame, bool ascii) {
     uint8_t& checkByte = frame[frame.size() - (ascii ? 3 : 1)];
     checkByte = ascii ? (checkByte == '0' ? '1' : '0') : checkByte ^ 1;
