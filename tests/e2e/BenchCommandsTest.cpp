@@ -49,19 +49,17 @@ void WriteFrames(const std::string& path, const std::vector<Bytes>& frames) {
     close(fd);
 }
 
-// Writes the frames while the monitor listens.
-class CFrameWriter {
-public:
-    CFrameWriter(const std::string& path, std::vector<Bytes> frames)
-        : m_thread([path, frames = std::move(frames)] {
-              std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the monitor opens
-              WriteFrames(path, frames);
-          }) {}
-    ~CFrameWriter() { m_thread.join(); }
-
-private:
-    std::thread m_thread;
-};
+// brivox-cli monitor with args (it must end by --seconds), fed the frames once it listens: its
+// exit code and what it printed after its "listening" line.
+CliRun MonitorWhileWriting(const CDevsimProcess& devsim, const std::vector<std::string>& args,
+                           const std::vector<Bytes>& frames) {
+    test::CChildProcess monitor(BRIVOX_CLI, args, true);
+    const std::string listening = monitor.ReadLine();
+    EXPECT_EQ(listening.find("brivox-cli monitor: listening on "), 0u) << listening;
+    WriteFrames(devsim.Path(), frames);
+    const std::string out = monitor.Rest();
+    return {monitor.Wait(), out, listening};
+}
 
 Bytes Pattern(size_t size) {
     Bytes bytes(size);
@@ -74,12 +72,10 @@ TEST(MonitorCommandTest, FramesSplitAtGapsNeverInsideAFrame) {
     CDevsimProcess devsim({"--reply", "FF=00", "--tap"});
     const std::string log = std::filesystem::temp_directory_path() / "monitor-test.log";
     std::filesystem::remove(log);
-    CliRun run;
-    {
-        CFrameWriter writer(devsim.Path(), {Pattern(1), Pattern(300), Pattern(700), Pattern(2)});
-        run = Cli({"monitor", "--port", devsim.TapPath(), "--gap", "30", "--format", "jsonl",
-                   "--log", log, "--seconds", "2"});
-    }
+    const CliRun run = MonitorWhileWriting(devsim,
+                                           {"monitor", "--port", devsim.TapPath(), "--gap", "30",
+                                            "--format", "jsonl", "--log", log, "--seconds", "4"},
+                                           {Pattern(1), Pattern(300), Pattern(700), Pattern(2)});
     ASSERT_EQ(run.code, 0) << run.err;
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 5u) << run.out;
@@ -165,12 +161,9 @@ TEST(MonitorCommandTest, DecodesRequestsAndRepliesOfEveryFunctionInRtuAndAscii) 
             frames.push_back(ascii ? AsciiFrameOf(adu) : RtuFrameOf(adu));
         frames.push_back(Spoiled(frames[2], ascii));
         CDevsimProcess devsim({"--modbus", framing, "--tap"});
-        CliRun run;
-        {
-            CFrameWriter writer(devsim.Path(), frames);
-            run =
-                Cli({"monitor", "--port", devsim.TapPath(), "--modbus", framing, "--seconds", "3"});
-        }
+        const CliRun run = MonitorWhileWriting(
+            devsim, {"monitor", "--port", devsim.TapPath(), "--modbus", framing, "--seconds", "4"},
+            frames);
         ASSERT_EQ(run.code, 0) << run.err;
         const std::vector<std::string> lines = Lines(run.out);
         ASSERT_EQ(lines.size(), expected.size() + 1) << framing << "\n" << run.out;
