@@ -4,10 +4,10 @@
 #include "platform/FileIO.h"
 #include "support/ChildProcess.h"
 #include "support/DevsimProcess.h"
+#include "support/TempFolder.h"
 
 #include <chrono>
 #include <fcntl.h>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <thread>
@@ -70,8 +70,8 @@ Bytes Pattern(size_t size) {
 
 TEST(MonitorCommandTest, FramesSplitAtGapsNeverInsideAFrame) {
     CDevsimProcess devsim({"--reply", "FF=00", "--tap"});
-    const std::string log = std::filesystem::temp_directory_path() / "monitor-test.log";
-    std::filesystem::remove(log);
+    const test::CTempFolder folder;
+    const std::string log = folder.Path("monitor.log");
     const CliRun run = MonitorWhileWriting(devsim,
                                            {"monitor", "--port", devsim.TapPath(), "--gap", "30",
                                             "--format", "jsonl", "--log", log, "--seconds", "4"},
@@ -88,13 +88,13 @@ TEST(MonitorCommandTest, FramesSplitAtGapsNeverInsideAFrame) {
     std::string logged;
     ASSERT_TRUE(ReadWholeFile(log, logged));
     EXPECT_EQ(logged, run.out);
-    std::filesystem::remove(log);
 }
 
 // The CRC's high byte, or the LRC's last digit, changed.
 TEST(MonitorCommandTest, CtrlCEndsWithTheSummaryAndLosesNoLineOfTheLog) {
     CDevsimProcess devsim({"--reply", "FF=00", "--tap"});
-    const std::string log = std::filesystem::temp_directory_path() / "monitor-stop.log";
+    const test::CTempFolder folder;
+    const std::string log = folder.Path("monitor.log");
     ASSERT_EQ(WriteWholeFile(log, "earlier line\n"), FileWriteError::None);
     test::CChildProcess monitor(BRIVOX_CLI, {"monitor", "--port", devsim.TapPath(), "--log", log},
                                 true);
@@ -109,7 +109,6 @@ TEST(MonitorCommandTest, CtrlCEndsWithTheSummaryAndLosesNoLineOfTheLog) {
     std::string logged;
     ASSERT_TRUE(ReadWholeFile(log, logged));
     EXPECT_EQ(logged, "earlier line\n" + out);
-    std::filesystem::remove(log);
 }
 
 Bytes Spoiled(Bytes frame, bool ascii) {
@@ -213,26 +212,27 @@ TEST(LoopbackCommandTest, CountsWhatTheLineLosesOrSpoils) {
     }
 }
 
-std::string WriteCases(const std::string& text) {
-    const std::string path = std::filesystem::temp_directory_path() / "device-tests.txt";
+std::string WriteCases(const test::CTempFolder& folder, const std::string& text) {
+    const std::string path = folder.Path("device-tests.txt");
     EXPECT_EQ(WriteWholeFile(path, text), FileWriteError::None);
     return path;
 }
 
 TEST(TestCommandTest, PassingFailingAndTimingOutCases) {
+    const test::CTempFolder folder;
     const std::string file =
-        WriteCases("case reads\n"
-                   "modbus rtu --function 03 --slave 1 --start 0000 --length 2\n"
-                   "expect 0000 0001\n"
-                   "repeat 3\n"
-                   "case wrong value\n"
-                   "modbus rtu --function 03 --slave 1 --start 0000 --length 2\n"
-                   "expect 0000 0002\n"
-                   "case silent slave\n"
-                   "modbus rtu --function 03 --slave 9 --length 1\n"
-                   "timeout 200\n"
-                   "case raw\n"
-                   "detail 01 03 00 00 00 01 84 0A <01 03 02 00 00 B8 44>\n");
+        WriteCases(folder, "case reads\n"
+                           "modbus rtu --function 03 --slave 1 --start 0000 --length 2\n"
+                           "expect 0000 0001\n"
+                           "repeat 3\n"
+                           "case wrong value\n"
+                           "modbus rtu --function 03 --slave 1 --start 0000 --length 2\n"
+                           "expect 0000 0002\n"
+                           "case silent slave\n"
+                           "modbus rtu --function 03 --slave 9 --length 1\n"
+                           "timeout 200\n"
+                           "case raw\n"
+                           "detail 01 03 00 00 00 01 84 0A <01 03 02 00 00 B8 44>\n");
     CDevsimProcess devsim({"--modbus", "rtu"});
     const CliRun run = Cli({"test", file, "--port", devsim.Path()});
     EXPECT_EQ(run.code, 1) << run.err;
@@ -265,8 +265,9 @@ TEST(TestCommandTest, FileAndPortErrorsExitWithThree) {
         {"case a\nexpect 0001\n", devsim.Path(), "line 2: expect goes after a modbus line"},
         {"case a\ndetail 41\n", "/dev/null", "Cannot open"},
     };
+    const test::CTempFolder folder;
     for (const auto& c : cases) {
-        const CliRun run = Cli({"test", WriteCases(c.text), "--port", c.port});
+        const CliRun run = Cli({"test", WriteCases(folder, c.text), "--port", c.port});
         EXPECT_EQ(run.code, 3) << c.text;
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     }
