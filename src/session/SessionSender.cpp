@@ -27,7 +27,7 @@ void RunTestBlock(CScriptHost& host, const std::atomic<int>& active) {
     for (int i = 0; i < CSessionSender::kTestBlockSize; ++i) {
         if (!state.IsSending() || active.load() == 0)
             return;
-        const auto byte = static_cast<uint8_t>(i % 256 == 0 ? i / 256 : i % 256);
+        const uint8_t byte = TestBlockByte(i);
         host.Report(byte, ByteReport::Sent);
         block.push_back(byte);
     }

@@ -4,6 +4,7 @@
 #include "script/JPScript.h"
 #include "session/ByteListModel.h"
 #include "session/JobLink.h"
+#include "session/TestBlock.h"
 
 #include <QObject>
 #include <QTimer>
@@ -21,7 +22,7 @@ class CSerialPort;
 class CSessionSender : public QObject {
 public:
     static constexpr int kTestSendPeriodMs = 5000;
-    static constexpr int kTestBlockSize = 1024;
+    static constexpr int kTestBlockSize = ::brivox::kTestBlockSize;
     static constexpr int kJobTimeoutMs = 4500;
 
     // What a repeat tick asks of the form.

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 
 namespace brivox {
 namespace {
@@ -142,6 +143,24 @@ TEST(FieldSwitchesTest, ADevsimKilledAndStartedAgainIsReopenedUnderItsPortMapNam
     ASSERT_TRUE(port.Write(hello.data(), hello.size()));
     ASSERT_TRUE(test::RunEventsUntil([&] { return port.Received().size() >= 2; }));
     EXPECT_EQ(port.Received(), hello);
+}
+
+TEST(FieldSwitchesTest, AMonitorWithReconnectListensAgainWhenTheDeviceReturns) {
+    auto device = std::make_unique<test::CRegisteredPty>(kPort);
+    test::CChildProcess monitor(
+        BRIVOX_CLI, {"monitor", "--port", kPortName, "--reconnect", "--seconds", "5"}, true);
+    const std::string listening = monitor.ReadLine();
+    ASSERT_EQ(listening.find("brivox-cli monitor: listening on "), 0u) << listening;
+    device.reset();
+    device = std::make_unique<test::CRegisteredPty>(kPort);
+    // Sent again and again: what comes before the monitor has reopened is not its to see.
+    for (int i = 0; i < 15; ++i) {
+        device->Send({'h', 'i'});
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    const std::string out = monitor.Rest();
+    EXPECT_EQ(monitor.Wait(), 0) << out;
+    EXPECT_NE(out.find("68 69"), std::string::npos) << out;
 }
 
 } // namespace

@@ -1,15 +1,20 @@
 #include "support/DevsimProcess.h"
 
+#include <sstream>
 #include <utility>
 
 namespace brivox::test {
 
 CDevsimProcess::CDevsimProcess(std::vector<std::string> args)
     : m_process(BRIVOX_DEVSIM, std::move(args)) {
-    const std::string first = m_process.ReadLine();
-    const size_t space = first.find(' ');
-    m_path = first.substr(0, space);
-    m_portName = space == std::string::npos ? "" : first.substr(space + 1);
+    std::istringstream first(m_process.ReadLine());
+    first >> m_path;
+    for (std::string word; first >> word;) {
+        if (word == "tap")
+            first >> m_tapPath;
+        else
+            m_portName = word;
+    }
 }
 
 } // namespace brivox::test

@@ -9,7 +9,7 @@
 namespace brivox::test {
 
 // brivox-devsim as a child process; its first output line is the terminal's path, then the
-// COM<n> it registered.
+// COM<n> it registered and "tap PATH" for --tap.
 class CDevsimProcess {
 public:
     explicit CDevsimProcess(std::vector<std::string> args);
@@ -18,6 +18,7 @@ public:
 
     const std::string& Path() const { return m_path; }
     const std::string& PortName() const { return m_portName; }
+    const std::string& TapPath() const { return m_tapPath; }
     pid_t Pid() const { return m_process.Pid(); }
     // Ends the process as a user's Ctrl+C would; its exit code.
     int Stop() { return m_process.Stop(); }
@@ -28,6 +29,7 @@ private:
     CChildProcess m_process;
     std::string m_path;
     std::string m_portName;
+    std::string m_tapPath;
 };
 
 } // namespace brivox::test

@@ -32,7 +32,8 @@ using test::CommandOutput;
 using test::WmGeometry;
 using test::XProperty;
 
-constexpr int kSettleMs = 5000;
+// Generous: a loaded 2-core machine can take seconds to map a window; waits end when met.
+constexpr int kSettleMs = 30000;
 constexpr int kStableMs = 700;
 
 class WindowManagerTest : public testing::Test {
@@ -47,7 +48,7 @@ protected:
     CMainFrame& StartFrame() {
         m_frame = std::make_unique<CMainFrame>(StatePath());
         m_frame->ActivateFrame();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(m_frame.get()));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(m_frame.get(), kSettleMs));
         EXPECT_TRUE(WaitForStableGeometry(*m_frame));
         return *m_frame;
     }
@@ -170,7 +171,7 @@ TEST_F(WindowManagerTest, ChildFramesCascadeFromTheMainSessionWithEmptyCaptions)
         WmGeometry(Id(frame)).client.topLeft() + mainHost->mapTo(&frame, QPoint(0, 0));
     for (int i = 1; i <= 3; ++i) {
         CSessionHost* child = CSessionHost::AddChildSession();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(child));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(child, kSettleMs));
         ASSERT_TRUE(WaitForStableGeometry(*child));
         EXPECT_EQ(WmGeometry(Id(*child)).frame.topLeft(), origin + QPoint(20 * i, 20 * i))
             << "child " << i;
@@ -191,7 +192,7 @@ TEST_F(WindowManagerTest, TheFormInEveryModeAndTheAboutBoxLayOutCleanly) {
     }
     CAboutBox about(m_frame.get());
     about.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about, kSettleMs));
     EXPECT_EQ(test::LayoutProblems(about), std::vector<std::string>{});
 }
 
@@ -218,7 +219,8 @@ TEST_F(WindowManagerTest, AChildsPortMessageBelongsToItsWindowAndShowsItsCaption
     QString caption;
     QTimer::singleShot(0, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !QTest::qWaitForWindowExposed(box) || !WaitForStableGeometry(*box))
+        if (box == nullptr || !QTest::qWaitForWindowExposed(box, kSettleMs) ||
+            !WaitForStableGeometry(*box))
             return;
         transientFor = XProperty(Id(*box), "WM_TRANSIENT_FOR");
         boxWidth = WmGeometry(Id(*box)).frame.width();

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <ostream>
 #include <poll.h>
 #include <unistd.h>
@@ -54,6 +55,12 @@ std::string CDevsim::Start(int registerNumber) {
     return "";
 }
 
+std::string CDevsim::StartTap() {
+    if (std::string error = m_tap.Open(); !error.empty())
+        return error;
+    return fcntl(m_tap.Master(), F_SETFL, O_NONBLOCK) == 0 ? "" : std::strerror(errno);
+}
+
 // Through this process's descriptor of the terminal, so that the link dies with the process.
 std::string CDevsim::LinkTarget() const {
     return ProcessOwnedPath(m_pty.Slave());
@@ -63,16 +70,22 @@ std::string CDevsim::Serve(int seconds, int stopFd) {
     const Clock::time_point end =
         seconds > 0 ? Clock::now() + std::chrono::seconds(seconds) : Clock::time_point::max();
     Clock::time_point lastBytes = Clock::now();
-    pollfd fds[2] = {{m_pty.Master(), POLLIN, 0}, {stopFd, POLLIN, 0}};
+    // What a listener writes into the tap goes nowhere.
+    pollfd fds[3] = {{m_pty.Master(), POLLIN, 0}, {stopFd, POLLIN, 0}, {m_tap.Master(), POLLIN, 0}};
     for (;;) {
         const int quietMs = m_model.QuietMs();
         const Clock::time_point quietAt =
             quietMs < 0 ? Clock::time_point::max() : lastBytes + std::chrono::milliseconds(quietMs);
-        const int ready = poll(fds, 2, MillisecondsUntil(Clock::now(), end, quietAt));
+        const int ready = poll(fds, 3, MillisecondsUntil(Clock::now(), end, quietAt));
         if (ready < 0 && errno != EINTR)
             return std::string("poll: ") + std::strerror(errno);
         if (fds[1].revents != 0)
             return "";
+        if (fds[2].revents != 0) {
+            uint8_t discard[4096];
+            if (read(m_tap.Master(), discard, sizeof discard) < 0 && errno != EAGAIN)
+                fds[2].fd = -1;
+        }
         if (ready > 0 && fds[0].revents != 0) {
             if (!ReadRequests())
                 return std::string("read: ") + std::strerror(errno);
@@ -91,6 +104,7 @@ bool CDevsim::ReadRequests() {
     const ssize_t count = read(m_pty.Master(), buffer, sizeof buffer);
     if (count < 0)
         return errno == EINTR || errno == EAGAIN;
+    Mirror(buffer, static_cast<size_t>(count));
     if (m_lineEcho)
         WriteAll(m_pty.Master(), buffer, static_cast<size_t>(count));
     Answer(m_model.Receive(buffer, static_cast<size_t>(count)));
@@ -100,11 +114,20 @@ bool CDevsim::ReadRequests() {
 void CDevsim::Answer(const std::vector<CExchange>& exchanges) {
     for (const CExchange& exchange : exchanges) {
         Log("RX", exchange.request);
-        if (exchange.reply.empty())
+        const std::vector<uint8_t> reply = m_fault.Apply(exchange.reply);
+        if (reply.empty())
             continue;
-        Log("TX", exchange.reply);
-        WriteAll(m_pty.Master(), exchange.reply.data(), exchange.reply.size());
+        Log("TX", reply);
+        WriteAll(m_pty.Master(), reply.data(), reply.size());
+        Mirror(reply.data(), reply.size());
     }
+}
+
+void CDevsim::Mirror(const uint8_t* bytes, size_t count) {
+    if (m_tap.Master() < 0)
+        return;
+    const ssize_t written = write(m_tap.Master(), bytes, count);
+    static_cast<void>(written); // what finds no room (EAGAIN) is lost, as the class says
 }
 
 void CDevsim::Log(const char* direction, const std::vector<uint8_t>& bytes) {

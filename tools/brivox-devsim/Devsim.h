@@ -1,6 +1,7 @@
 #pragma once
 
 #include "brivox-devsim/DeviceModel.h"
+#include "brivox-devsim/LineFault.h"
 #include "serial/PseudoTerminal.h"
 
 #include <iosfwd>
@@ -8,11 +9,13 @@
 
 namespace brivox::devsim {
 
-// Serves a device model on a pseudo-terminal, optionally registered in the port map.
+// Serves a device model on a pseudo-terminal, optionally registered in the port map. A tap, when
+// asked for, is a second pseudo-terminal that hears both directions as a third device on an
+// RS-485 bus would: what the device receives, as it arrives, and what it answers.
 class CDevsim {
 public:
-    CDevsim(CDeviceModel& model, std::ostream& log, bool verbose)
-        : m_model(model), m_log(log), m_verbose(verbose) {}
+    CDevsim(CDeviceModel& model, CLineFault fault, std::ostream& log, bool verbose)
+        : m_model(model), m_fault(fault), m_log(log), m_verbose(verbose) {}
     CDevsim(const CDevsim&) = delete;
     CDevsim& operator=(const CDevsim&) = delete;
     ~CDevsim(); // removes the port-map link it made
@@ -22,7 +25,10 @@ public:
     // Opens the pseudo-terminal and, for a number other than 0, links it as COM<number>
     // (kFreeNumber: the lowest free one).
     std::string Start(int registerNumber);
+    // Opens the tap.
+    std::string StartTap();
     const std::string& Path() const { return m_pty.SlavePath(); }
+    const std::string& TapPath() const { return m_tap.SlavePath(); }
     // The COM number linked to the terminal; 0 when none.
     int Registered() const { return m_registered; }
 
@@ -38,11 +44,16 @@ private:
     bool ReadRequests();
     void Answer(const std::vector<CExchange>& exchanges);
     void Log(const char* direction, const std::vector<uint8_t>& bytes);
+    // A listener that is too slow, or absent, loses bytes of the tap rather than holding up the
+    // device.
+    void Mirror(const uint8_t* bytes, size_t count);
 
     CDeviceModel& m_model;
+    CLineFault m_fault;
     std::ostream& m_log;
     const bool m_verbose;
     CPseudoTerminal m_pty;
+    CPseudoTerminal m_tap;
     int m_registered = 0;
     bool m_lineEcho = false;
 };

@@ -9,9 +9,10 @@ namespace brivox::devsim {
 
 const char kDevsimUsage[] =
     "usage: brivox-devsim (--echo | --reply WHEN=ANSWER... | --modbus rtu|ascii [--slave N])\n"
-    "                     [--register N|free] [--seconds N] [--rs485-echo] [-v]\n"
+    "                     [--register N|free] [--tap] [--drop-every N] [--corrupt-every N]\n"
+    "                     [--seconds N] [--rs485-echo] [-v]\n"
     "A simulated serial device on a pseudo-terminal. Its first line of output is the terminal's\n"
-    "path, followed by COM<N> when it is registered.\n"
+    "path, followed by COM<N> when it is registered and by \"tap PATH\" with --tap.\n"
     "  --echo             answer every byte with itself\n"
     "  --reply W=A        when the bytes received end with W, answer A (hex, repeatable:\n"
     "                     the first rule that matches answers)\n"
@@ -22,6 +23,10 @@ const char kDevsimUsage[] =
     "  --slave N          the slave address, 1 to 247 (default 1)\n"
     "  --register N|free  link the terminal as COM<N> (free: the lowest COM number no port\n"
     "                     uses) in the port map while serving\n"
+    "  --tap              a second terminal that hears both directions, as a listener on an\n"
+    "                     RS-485 bus would (its path follows \"tap\" on the first line)\n"
+    "  --drop-every N     of the bytes the device sends, drop every Nth\n"
+    "  --corrupt-every N  of the bytes the device sends, invert the bits of every Nth\n"
     "  --seconds N        stop after N seconds (default: serve until killed)\n"
     "  --rs485-echo       send every received byte straight back before the answer, as\n"
     "                     a two-wire RS-485 adapter echoes its master\n"
@@ -80,9 +85,10 @@ std::string MakeModel(const cli::CCliArguments& args, CDevsimOptions& options) {
 std::string ParseDevsimOptions(const std::vector<std::string>& args, CDevsimOptions& options) {
     cli::CCliArguments parsed;
     const std::vector<cli::COptionSpec> known = {
-        {"--echo", false}, {"--reply", true},    {"--modbus", true},
-        {"--slave", true}, {"--register", true}, {"--seconds", true},
-        {"-v", false},     {"--help", false},    {"--rs485-echo", false},
+        {"--echo", false},      {"--reply", true},         {"--modbus", true},
+        {"--slave", true},      {"--register", true},      {"--seconds", true},
+        {"-v", false},          {"--help", false},         {"--tap", false},
+        {"--drop-every", true}, {"--corrupt-every", true}, {"--rs485-echo", false},
     };
     if (std::string error = parsed.Parse(args, known); !error.empty())
         return error;
@@ -102,6 +108,13 @@ std::string ParseDevsimOptions(const std::vector<std::string>& args, CDevsimOpti
     options.seconds = parsed.Has("--seconds") ? NumberIn(parsed.Value("--seconds"), 1, 1000000) : 0;
     if (options.seconds < 0)
         return "--seconds takes a whole number of seconds, at least 1";
+    options.tap = parsed.Has("--tap");
+    for (auto [name, every] : {std::pair{"--drop-every", &options.dropEvery},
+                               std::pair{"--corrupt-every", &options.corruptEvery}}) {
+        *every = parsed.Has(name) ? NumberIn(parsed.Value(name), 1, 1000000) : 0;
+        if (*every < 0)
+            return std::string(name) + " takes a whole number from 1 to 1000000";
+    }
     return MakeModel(parsed, options);
 }
 

@@ -13,6 +13,9 @@ struct CDevsimOptions {
     std::unique_ptr<CDeviceModel> model;
     int registerNumber = 0; // link the pseudo-terminal as COM<n>; 0: do not; -1: the first free
     int seconds = 0;        // serve this long; 0: until killed
+    bool tap = false;       // a second terminal that hears both directions
+    int dropEvery = 0;      // drop every Nth byte sent; 0: none
+    int corruptEvery = 0;   // invert every Nth byte sent; 0: none
     bool verbose = false;   // log every request and reply as hex lines
     bool lineEcho = false;  // echo every received byte first, as an RS-485 adapter does
     bool help = false;

@@ -19,13 +19,18 @@ int main(int argc, char** argv) {
     // Ending by a signal goes through the normal exit, so that the port-map link is removed.
     const int stopFd = brivox::cli::StopSignalDescriptor();
 
-    CDevsim devsim(*options.model, std::cout, options.verbose);
+    CDevsim devsim(*options.model, CLineFault(options.dropEvery, options.corruptEvery), std::cout,
+                   options.verbose);
     devsim.SetLineEcho(options.lineEcho);
     std::string error = devsim.Start(options.registerNumber);
+    if (error.empty() && options.tap)
+        error = devsim.StartTap();
     if (error.empty()) {
         std::cout << devsim.Path();
         if (devsim.Registered() != 0)
             std::cout << " COM" << devsim.Registered();
+        if (options.tap)
+            std::cout << " tap " << devsim.TapPath();
         std::cout << std::endl;
         error = devsim.Serve(options.seconds, stopFd);
     }

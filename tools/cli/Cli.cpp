@@ -1,10 +1,13 @@
 #include "cli/Cli.h"
 
 #include "cli/CompileCommand.h"
+#include "cli/LoopbackCommand.h"
 #include "cli/ModbusCommand.h"
+#include "cli/MonitorCommand.h"
 #include "cli/PortsCommand.h"
 #include "cli/RunCommand.h"
 #include "cli/SettingsCommand.h"
+#include "cli/TestCommand.h"
 
 #include <algorithm>
 #include <ostream>
@@ -41,6 +44,9 @@ const std::vector<CCommand>& Commands() {
         ModbusCommand(),
         PortsCommand(),
         RunCommand(),
+        MonitorCommand(),
+        TestCommand(),
+        LoopbackCommand(),
     };
     return commands;
 }

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "cli/CliArguments.h"
-#include "modbus/ModbusRequest.h"
-#include "options/OptionStore.h"
+#include "modbus/ModbusFields.h"
 
 #include <string>
 #include <vector>
@@ -13,7 +12,6 @@ namespace brivox::cli {
 // --function CODE [--slave N] [--start HEX] [--length N] [--word HEX] [--bit-on 0|1]
 // [--bits "CD 01"] [--words "000A 0102"].
 std::vector<COptionSpec> ModbusFieldSpecs();
-extern const char kModbusFieldsUsage[];
 
 // Writes the given fields over the store's defaults and says which data boxes the function
 // uses; returns an error text, empty on success.

@@ -3,145 +3,22 @@
 #include "cli/CompileCommand.h"
 #include "cli/ModbusOptions.h"
 #include "cli/PortSwitchOptions.h"
-#include "cli/RunOptions.h"
-#include "cli/TrafficLog.h"
+#include "cli/RunPort.h"
 #include "modbus/ModbusReply.h"
 #include "modbus/ModbusRequest.h"
 #include "options/OptionDefaults.h"
 #include "options/OptionKeys.h"
 #include "platform/Language.h"
-#include "script/ScriptExecutor.h"
-#include "serial/SerialPort.h"
 #include "util/Text.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QTimer>
-#include <atomic>
-#include <chrono>
-#include <functional>
 #include <ostream>
-#include <thread>
 
 namespace brivox::cli {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr int kPortError = 3;
 constexpr int kTimedOut = 2;
-// A MODBUS reply is judged once the line has been quiet this long after it: bytes that follow a
-// frame belong to the answer too.
-constexpr int kReplySettleMs = 50;
-
-int64_t MillisecondsSince(Clock::time_point then) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - then).count();
-}
-
-// The port and the script host of one run: received bytes go to the run state and the traffic
-// log on the event loop's thread; sent bytes are logged as the worker reports them.
-class CRunPort : public CSerialPort, public CScriptHost {
-public:
-    CRunPort(const COptionStore& options, std::ostream& out) : m_options(options), m_traffic(out) {}
-    ~CRunPort() override { Close(); }
-
-    int32_t ReadIntOption(const std::string& name, int32_t fallback) override {
-        return m_options.GetInt(name, fallback);
-    }
-    bool WriteToPort(const uint8_t* data, int32_t count) override {
-        Touch();
-        return Write(data, static_cast<size_t>(count));
-    }
-    void SetRts(bool raised) override { SetRTS(raised); }
-    void Report(uint8_t byte, ByteReport kind) override {
-        Touch();
-        if (kind == ByteReport::Sent)
-            m_traffic.Add(CTrafficLog::Direction::Tx, &byte, 1);
-        else if (kind == ByteReport::Mismatch && m_firstMismatch < 0)
-            m_firstMismatch = m_compared.load();
-        ++m_compared;
-    }
-    CScriptRunState& RunState() override { return m_state; }
-
-    // Milliseconds since the last byte went out or was compared.
-    int64_t QuietMs() const { return MillisecondsSince(m_lastActivity.load()); }
-    int64_t ReceiveQuietMs() const { return MillisecondsSince(m_lastReceived); }
-    bool Lost() const { return m_lost; }
-    // The index among all compared reply bytes of the first that differed, or -1.
-    int FirstMismatch() const { return m_firstMismatch; }
-    std::vector<uint8_t> Reply() const {
-        return m_state.ResponseBytes(CScriptRunState::kResponseLimit);
-    }
-    // The index of the first reply byte that came with a line error, or -1.
-    int FirstLineError() const {
-        const std::vector<bool> marked =
-            m_state.ResponseLineErrors(CScriptRunState::kResponseLimit);
-        for (size_t i = 0; i < marked.size(); ++i)
-            if (marked[i])
-                return static_cast<int>(i);
-        return -1;
-    }
-    CTrafficLog& Traffic() { return m_traffic; }
-
-protected:
-    void OnReceive(const uint8_t* bytes, int count) override {
-        OnReceiveMarked(bytes, nullptr, count);
-    }
-    void OnReceiveMarked(const uint8_t* bytes, const uint8_t* marks, int count) override {
-        m_state.OnReceived(bytes, count, marks);
-        m_traffic.Add(CTrafficLog::Direction::Rx, bytes, static_cast<size_t>(count));
-        m_lastReceived = Clock::now();
-    }
-    void OnPortLost() override { m_lost = true; }
-
-private:
-    void Touch() { m_lastActivity = Clock::now(); }
-
-    const COptionStore& m_options;
-    CTrafficLog m_traffic;
-    CScriptRunState m_state;
-    std::atomic<Clock::time_point> m_lastActivity{Clock::now()};
-    Clock::time_point m_lastReceived = Clock::now();
-    std::atomic<int> m_compared{0};
-    std::atomic<int> m_firstMismatch{-1};
-    bool m_lost = false;
-};
-
-QCoreApplication& EventLoop() {
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "brivox-cli";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication application(argc, argv);
-    }
-    return *QCoreApplication::instance();
-}
-
-enum class WaitEnd { Done, TimedOut, Lost };
-
-// How a wait stands: over, or the longest sleep before it must be looked at again without an
-// event (-1: only an event or the time limit can change it).
-using WaitCheck = std::function<int()>;
-
-// Sleeps in the event loop, which delivers received bytes and the port's end, until the check
-// says the wait is over, the device goes away or the port has been quiet for the time limit.
-WaitEnd WaitFor(const WaitCheck& check, const CRunPort& port, int timeoutMs) {
-    QTimer wake;
-    wake.setSingleShot(true);
-    for (;;) {
-        if (port.Lost())
-            return WaitEnd::Lost;
-        const int recheckMs = check();
-        if (recheckMs == 0)
-            return WaitEnd::Done;
-        const int64_t left = timeoutMs - port.QuietMs();
-        if (left <= 0)
-            return WaitEnd::TimedOut;
-        wake.start(static_cast<int>(recheckMs < 0 ? left : std::min<int64_t>(left, recheckMs)));
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-}
 
 struct CRunRequest {
     std::vector<CJPItem> items;
@@ -183,20 +60,13 @@ int PortLost(CRunPort& port, CCliStreams& io) {
 }
 
 // After the request went out: waits for a whole reply and judges it.
-int AwaitModbusReply(const CRunRequest& request, CRunPort& port, int timeoutMs, CCliStreams& io) {
+int JudgeModbusReply(const CRunRequest& request, CRunPort& port, int timeoutMs, CCliStreams& io) {
     const std::vector<uint8_t> sent = request.items.front().bytes.ToVector();
-    auto judge = [&] { return CheckModbusReply(sent, port.Reply(), request.ascii); };
-    const WaitEnd end = WaitFor(
-        [&] {
-            if (judge().verdict == ModbusVerdict::Incomplete)
-                return -1;
-            return static_cast<int>(std::max<int64_t>(0, kReplySettleMs - port.ReceiveQuietMs()));
-        },
-        port, timeoutMs);
+    const WaitEnd end = AwaitModbusReply(sent, request.ascii, port, timeoutMs);
     if (end == WaitEnd::Lost)
         return PortLost(port, io);
     port.Traffic().Flush();
-    const CModbusReplyCheck check = judge();
+    const CModbusReplyCheck check = CheckModbusReply(sent, port.Reply(), request.ascii);
     if (IsBroadcastRequest(sent, request.ascii) && port.Reply().empty()) {
         io.out << "result ok (a broadcast gets no reply)\n";
         return 0;
@@ -225,18 +95,6 @@ int AwaitModbusReply(const CRunRequest& request, CRunPort& port, int timeoutMs, 
     return 1;
 }
 
-// The expect item that holds the n-th compared reply byte.
-const CJPItem* ExpectItemOf(const std::vector<CJPItem>& items, int n) {
-    for (const CJPItem& item : items) {
-        if (item.kind != JPItemKind::Expect)
-            continue;
-        if (n < item.bytes.GetLength())
-            return &item;
-        n -= item.bytes.GetLength();
-    }
-    return nullptr;
-}
-
 int ScriptResult(const CRunRequest& request, RunOutcome outcome, CRunPort& port, CCliStreams& io) {
     port.Traffic().Flush();
     switch (outcome) {
@@ -257,36 +115,12 @@ int ScriptResult(const CRunRequest& request, RunOutcome outcome, CRunPort& port,
 int RunOnPort(const CRunRequest& request, CRunPort& port, int timeoutMs, CCliStreams& io) {
     if (request.modbus)
         port.RunState().BeginCapture();
-    port.RunState().SetSending(true);
-    std::atomic<bool> finished{false};
-    RunOutcome outcome = RunOutcome::Completed;
-    std::thread worker([&] {
-        outcome = JPExecute(request.items, port, true);
-        finished = true;
-        QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::User));
-    });
-    const WaitEnd end = WaitFor([&] { return finished ? 0 : -1; }, port, timeoutMs);
-    if (end != WaitEnd::Done)
-        port.RunState().SetSending(false); // wakes a run that waits for a reply
-    worker.join();
-    if (end == WaitEnd::Lost)
+    const CScriptRun run = RunScript(request.items, port, timeoutMs);
+    if (run.end == WaitEnd::Lost)
         return PortLost(port, io);
     if (request.modbus)
-        return AwaitModbusReply(request, port, timeoutMs, io);
-    return ScriptResult(request, outcome, port, io);
-}
-
-// With --reconnect, a device that is not there yet is waited for up to the time limit.
-bool OpenOrAwait(CRunPort& port, int timeoutMs) {
-    if (port.Open() || !port.Reconnect())
-        return port.IsOpen();
-    port.WaitForDevice();
-    QTimer limit;
-    limit.setSingleShot(true);
-    limit.start(timeoutMs);
-    while (!port.IsOpen() && limit.isActive())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return port.IsOpen();
+        return JudgeModbusReply(request, port, timeoutMs, io);
+    return ScriptResult(request, run.outcome, port, io);
 }
 
 int RunRun(const CCliArguments& args, CCliStreams& io) {
@@ -306,22 +140,12 @@ int RunRun(const CCliArguments& args, CCliStreams& io) {
     }
     EventLoop();
     CRunPort port(options, io.out);
-    port.SetCommPort(runOptions.portNumber);
-    port.SetDevicePath(runOptions.devicePath);
-    port.SetSettings(runOptions.settings);
     if (error = ApplyPortSwitches(args, port); !error.empty()) {
         io.err << "brivox-cli run: " << error << "\n";
         return kPortError;
     }
-    if (!OpenOrAwait(port, runOptions.timeoutMs)) {
-        io.err << "brivox-cli run: " << port.GetLastError();
-        if (port.GetLastErrorKind() == PortError::NoSuchPort)
-            io.err << " (brivox-cli ports lists the ports; --port also takes a device path)";
-        io.err << "\n";
+    if (!OpenRunPort(port, runOptions, "run", io.err))
         return kPortError;
-    }
-    if (!port.GetLastError().empty()) // what a serial server could not apply
-        io.err << "brivox-cli run: " << port.GetLastError() << "\n";
     return RunOnPort(request, port, runOptions.timeoutMs, io);
 }
 

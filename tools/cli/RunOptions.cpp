@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kMaxTimeoutMs = 3600 * 1000;
 constexpr int kMaxDelayMs = 500; // the form's "Delay between bytes"
+constexpr int kMaxSeconds = 366 * 24 * 3600;
 
 // A whole decimal number in [low, high].
 bool NumberIn(const std::string& text, int low, int high, int& value) {
@@ -52,6 +53,13 @@ std::string CheckLineSettings(const std::string& text) {
     return "--settings " + text +
            ": give BAUD,PARITY,DATA,STOP (as 115200,N,8,1) with BAUD one of " + allowed +
            "; PARITY N, O or E; DATA 7 or 8; STOP 1 or 2";
+}
+
+std::string ParseSeconds(const CCliArguments& args, int& seconds) {
+    if (args.Has("--seconds") && !NumberIn(args.Value("--seconds"), 1, kMaxSeconds, seconds))
+        return "--seconds " + args.Value("--seconds") + ": give a whole number from 1 to " +
+               std::to_string(kMaxSeconds);
+    return "";
 }
 
 std::string ParseRunOptions(const CCliArguments& args, CRunOptions& options) {

@@ -18,6 +18,10 @@ struct CRunOptions {
 // Error text naming the option and what it takes, empty on success.
 std::string ParseRunOptions(const CCliArguments& args, CRunOptions& options);
 
+// --seconds N (1 to a year) into seconds, which keeps its value when the option is not given;
+// error text.
+std::string ParseSeconds(const CCliArguments& args, int& seconds);
+
 // BAUD,PARITY,DATA,STOP with one of the program's 13 rates, N, O or E, 7 or 8, 1 or 2; error text.
 std::string CheckLineSettings(const std::string& text);
 

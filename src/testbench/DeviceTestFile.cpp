@@ -1,0 +1,283 @@
+#include "testbench/DeviceTestFile.h"
+
+#include "modbus/ModbusFields.h"
+#include "modbus/ModbusFrame.h"
+#include "options/OptionDefaults.h"
+#include "options/OptionKeys.h"
+#include "script/InputMode.h"
+#include "script/JPScript.h"
+#include "util/Text.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace brivox {
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A whole decimal number in [low, high].
+bool NumberIn(const std::string& text, int low, int high, int& value) {
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    return !text.empty() && error == std::errc() && stop == end && value >= low && value <= high;
+}
+
+bool IsHex(const std::string& text, size_t digits) {
+    return text.size() == digits &&
+           text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+}
+
+// Words separated by blanks; a word in quotation marks may hold blanks ("CD 01"). Error text.
+std::string SplitWords(std::string_view text, std::vector<std::string>& words) {
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] == ' ' || text[i] == '\t') {
+            ++i;
+            continue;
+        }
+        const bool quoted = text[i] == '"';
+        const size_t end = quoted ? text.find('"', i + 1) : text.find_first_of(" \t", i);
+        if (quoted && end == std::string_view::npos)
+            return "a quotation mark that is not closed";
+        const size_t stop = end == std::string_view::npos ? text.size() : end;
+        words.emplace_back(text.substr(i + (quoted ? 1 : 0), stop - i - (quoted ? 1 : 0)));
+        i = quoted ? stop + 1 : stop;
+    }
+    return "";
+}
+
+// "--name value" or "--name=value" pairs of MODBUS fields.
+std::string ReadFields(const std::vector<std::string>& words, CModbusFieldValues& values) {
+    const std::vector<std::string>& names = ModbusFieldNames();
+    for (size_t i = 0; i < words.size(); ++i) {
+        const size_t equals = words[i].find('=');
+        const std::string name = words[i].substr(0, equals);
+        if (std::find(names.begin(), names.end(), name) == names.end())
+            return "unknown MODBUS field " + name + " (give " + kModbusFieldsUsage + ")";
+        if (equals != std::string::npos)
+            values[name] = words[i].substr(equals + 1);
+        else if (i + 1 < words.size())
+            values[name] = words[++i];
+        else
+            return name + " needs a value";
+    }
+    return "";
+}
+
+// The reply a read must get: its byte count and the coils or registers given.
+std::string ReadReply(const Bytes& request, const std::vector<std::string>& values, Bytes& adu) {
+    const uint8_t function = request[1];
+    const size_t quantity = static_cast<size_t>(request[4] << 8 | request[5]);
+    const bool bits = function <= 0x02;
+    if (values.size() != quantity)
+        return "expect gives " + std::to_string(values.size()) + (bits ? " coils" : " registers") +
+               ", the request reads " + std::to_string(quantity);
+    adu = {request[0], function, 0};
+    for (size_t i = 0; i < values.size(); ++i) {
+        const std::string& value = values[i];
+        if (bits && value != "0" && value != "1")
+            return "expect " + value + ": give each coil as 0 or 1";
+        if (!bits && !IsHex(value, 4))
+            return "expect " + value + ": give each register as 4 hexadecimal digits";
+        if (bits && i % 8 == 0)
+            adu.push_back(0);
+        if (bits)
+            adu.back() |= static_cast<uint8_t>((value == "1") << (i % 8));
+        else
+            adu.insert(adu.end(), {static_cast<uint8_t>(ReadHexPrefix(value) >> 8),
+                                   static_cast<uint8_t>(ReadHexPrefix(value))});
+    }
+    if (adu.size() - 3 > 255)
+        return "expect: a reply carries at most 255 bytes of data";
+    adu[2] = static_cast<uint8_t>(adu.size() - 3);
+    return "";
+}
+
+class CTestFileReader {
+public:
+    explicit CTestFileReader(std::vector<CDeviceTest>& tests) : m_tests(tests) {}
+
+    std::string Line(std::string_view line);
+    std::string End();
+    // The line an error is about: the current one, or the case that lacks a request.
+    int ErrorLine() const { return m_errorLine; }
+
+private:
+    std::string StartCase(const std::string& name);
+    std::string Detail(std::string_view script, size_t column);
+    std::string Modbus(std::string_view text);
+    std::string Expect(std::string_view text);
+    std::string Number(const std::string& word, const std::string& text, int& value, int max);
+    std::string CheckCase();
+
+    std::vector<CDeviceTest>& m_tests;
+    int m_line = 0;
+    int m_errorLine = 0;
+    bool m_hasRequest = false;
+    bool m_hasExpect = false;
+    bool m_hasTimeout = false;
+    bool m_hasRepeat = false;
+};
+
+std::string CTestFileReader::Line(std::string_view line) {
+    m_errorLine = ++m_line;
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    const size_t start = line.find_first_not_of(" \t");
+    if (start == std::string_view::npos || line[start] == '#')
+        return "";
+    const size_t wordEnd = std::min(line.find_first_of(" \t", start), line.size());
+    const std::string word(line.substr(start, wordEnd - start));
+    const size_t restStart = std::min(line.find_first_not_of(" \t", wordEnd), line.size());
+    const std::string rest = TrimText(line.substr(restStart));
+    if (word == "case")
+        return StartCase(rest);
+    if (m_tests.empty())
+        return "\"" + word + "\" outside a case (start one with: case NAME)";
+    if (word == "detail")
+        return Detail(rest, restStart);
+    if (word == "modbus")
+        return Modbus(rest);
+    if (word == "expect")
+        return Expect(rest);
+    if (word == "timeout")
+        return Number(word, rest, m_tests.back().timeoutMs, CDeviceTest::kMaxTimeoutMs);
+    if (word == "repeat")
+        return Number(word, rest, m_tests.back().repeat, CDeviceTest::kMaxRepeat);
+    return "unknown line \"" + word + "\" (give case, detail, modbus, expect, timeout or repeat)";
+}
+
+std::string CTestFileReader::StartCase(const std::string& name) {
+    if (std::string error = CheckCase(); !error.empty())
+        return error;
+    if (name.empty())
+        return "a case needs a name: case NAME";
+    m_tests.push_back({});
+    m_tests.back().name = name;
+    m_tests.back().line = m_line;
+    m_hasRequest = m_hasExpect = m_hasTimeout = m_hasRepeat = false;
+    return "";
+}
+
+// Every case sends something.
+std::string CTestFileReader::CheckCase() {
+    if (m_tests.empty() || m_hasRequest)
+        return "";
+    m_errorLine = m_tests.back().line;
+    return "case \"" + m_tests.back().name + "\" has no detail or modbus line";
+}
+
+std::string CTestFileReader::End() {
+    if (std::string error = CheckCase(); !error.empty())
+        return error;
+    if (!m_tests.empty())
+        return "";
+    m_errorLine = 0;
+    return "the file holds no case (start one with: case NAME)";
+}
+
+std::string CTestFileReader::Detail(std::string_view script, size_t column) {
+    if (m_hasRequest)
+        return "a case holds one detail or modbus line";
+    COptionStore options;
+    CJPScript compiled(options);
+    const CCompileResult result = compiled.CompileDetail(script);
+    if (!result.Succeeded())
+        return "syntax error at column " +
+               std::to_string(column + static_cast<size_t>(result.position) + 1) + ": " +
+               result.message;
+    m_tests.back().items = compiled.Items();
+    m_hasRequest = true;
+    return "";
+}
+
+std::string CTestFileReader::Modbus(std::string_view text) {
+    if (m_hasRequest)
+        return "a case holds one detail or modbus line";
+    std::vector<std::string> words;
+    if (std::string error = SplitWords(text, words); !error.empty())
+        return error;
+    if (words.empty() || (words[0] != "rtu" && words[0] != "ascii"))
+        return "give modbus rtu|ascii and the fields of the request";
+    CModbusFieldValues values;
+    if (std::string error = ReadFields({words.begin() + 1, words.end()}, values); !error.empty())
+        return error;
+    COptionStore options;
+    RegisterDefaultOptions(options, "eng");
+    CModbusBoxes boxes;
+    if (std::string error = ApplyModbusFields(values, options, boxes); !error.empty())
+        return error;
+    CDeviceTest& test = m_tests.back();
+    test.kind = CDeviceTest::Kind::Modbus;
+    test.ascii = words[0] == "ascii";
+    CJPScript script(options);
+    if (const CModbusBuildResult built = BuildModbusRequest(script, test.ascii, boxes);
+        !built.Succeeded())
+        return built.message;
+    test.items = script.Items();
+    m_hasRequest = true;
+    return "";
+}
+
+std::string CTestFileReader::Expect(std::string_view text) {
+    CDeviceTest& test = m_tests.back();
+    if (test.kind != CDeviceTest::Kind::Modbus)
+        return "expect goes after a modbus line (a Detail script says what it expects in <>)";
+    if (m_hasExpect)
+        return "a case holds one expect line";
+    const Bytes frame = test.items.front().bytes.ToVector();
+    Bytes request;
+    if (!(test.ascii ? AduOfAsciiFrame(frame, request) : AduOfRtuFrame(frame, request)))
+        return "the request is no MODBUS frame";
+    std::vector<std::string> words;
+    if (std::string error = SplitWords(text, words); !error.empty())
+        return error;
+    Bytes reply;
+    if (request[0] == 0)
+        return "a broadcast (slave 0) gets no reply to expect";
+    if (words.size() == 2 && words[0] == "exception") {
+        if (!IsHex(words[1], 2) || ReadHexPrefix(words[1]) == 0)
+            return "expect exception " + words[1] + ": give the code as 2 hexadecimal digits";
+        reply = {request[0], static_cast<uint8_t>(request[1] | 0x80),
+                 static_cast<uint8_t>(ReadHexPrefix(words[1]))};
+    } else if (request[1] > 0x04) {
+        return "a write's reply echoes the request: give expect only for reads, or expect "
+               "exception CODE";
+    } else if (std::string error = ReadReply(request, words, reply); !error.empty()) {
+        return error;
+    }
+    test.expectedReply = test.ascii ? AsciiFrameOf(reply) : RtuFrameOf(reply);
+    m_hasExpect = true;
+    return "";
+}
+
+std::string CTestFileReader::Number(const std::string& word, const std::string& text, int& value,
+                                    int max) {
+    bool& seen = word == "timeout" ? m_hasTimeout : m_hasRepeat;
+    if (seen)
+        return "a case holds one " + word + " line";
+    if (!NumberIn(text, 1, max, value))
+        return word + " " + text + ": give a whole number from 1 to " + std::to_string(max);
+    seen = true;
+    return "";
+}
+
+} // namespace
+
+std::string ParseDeviceTests(std::string_view text, std::vector<CDeviceTest>& tests) {
+    tests.clear();
+    CTestFileReader reader(tests);
+    std::string error;
+    for (const std::string& line : SplitText(text, "\n")) {
+        if (error = reader.Line(line); !error.empty())
+            break;
+    }
+    if (error.empty())
+        error = reader.End();
+    if (error.empty() || reader.ErrorLine() == 0)
+        return error;
+    return "line " + std::to_string(reader.ErrorLine()) + ": " + error;
+}
+
+} // namespace brivox

@@ -1,0 +1,151 @@
+#include "testbench/MonitorLines.h"
+
+#include "util/Markup.h"
+#include "util/Text.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <ctime>
+
+namespace brivox {
+
+namespace {
+
+
+// "2025-01-02 10:11:12.345678" in local time, or "2025-01-02T10:11:12.345678Z" in UTC.
+std::string WallTime(int64_t wallUs, bool utc) {
+    const time_t seconds = static_cast<time_t>(wallUs / 1000000);
+    tm parts{};
+    if (utc)
+        gmtime_r(&seconds, &parts);
+    else
+        localtime_r(&seconds, &parts);
+    char date[32];
+    std::strftime(date, sizeof date, utc ? "%Y-%m-%dT%H:%M:%S" : "%Y-%m-%d %H:%M:%S", &parts);
+    char text[48];
+    std::snprintf(text, sizeof text, "%s.%06d%s", date, static_cast<int>(wallUs % 1000000),
+                  utc ? "Z" : "");
+    return text;
+}
+
+std::string Milliseconds(int64_t us) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%" PRId64 ".%03d ms", us / 1000, static_cast<int>(us % 1000));
+    return text;
+}
+
+std::string AsciiOf(const std::vector<uint8_t>& bytes) {
+    std::string text;
+    for (const uint8_t byte : bytes)
+        text += byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
+    return text;
+}
+
+std::string JsonNumber(int64_t value) {
+    return value < 0 ? "null" : std::to_string(value);
+}
+
+std::string JsonFields(const std::vector<CModbusField>& fields) {
+    std::string json = "{";
+    for (const CModbusField& field : fields) {
+        json += (json.size() > 1 ? "," : "") + JsonString(field.name) + ":";
+        if (field.values.size() == 1) {
+            json += std::to_string(field.values[0]);
+            continue;
+        }
+        json += "[";
+        for (size_t i = 0; i < field.values.size(); ++i)
+            json += (i == 0 ? "" : ",") + std::to_string(field.values[i]);
+        json += "]";
+    }
+    return json + "}";
+}
+
+std::string JsonModbus(const CModbusFrameInfo& info) {
+    return std::string("{\"kind\":\"") + ModbusKindName(info.kind) +
+           "\",\"slave\":" + JsonNumber(info.slave) + ",\"function\":" + JsonNumber(info.function) +
+           ",\"fields\":" + JsonFields(info.fields) +
+           ",\"checksum_ok\":" + (info.checksumOk ? "true" : "false") +
+           ",\"checksum\":" + JsonString(info.checksum) +
+           ",\"problem\":" + JsonString(info.problem) +
+           ",\"text\":" + JsonString(DescribeModbusFrame(info)) + "}";
+}
+
+} // namespace
+
+CMonitorLines::CMonitorLines(Format format, Modbus modbus, CClock clock)
+    : m_format(format), m_clock(clock) {
+    if (modbus != Modbus::None)
+        m_decoder = std::make_unique<CModbusDecoder>(modbus == Modbus::Ascii);
+}
+
+std::string CMonitorLines::Line(const CLineFrame& frame) {
+    CModbusFrameInfo info;
+    if (m_decoder)
+        info = m_decoder->Decode(frame.bytes);
+    const CModbusFrameInfo* decoded = m_decoder ? &info : nullptr;
+    Count(frame, decoded);
+    return m_format == Format::Text ? TextLine(frame, decoded) : JsonLine(frame, decoded);
+}
+
+void CMonitorLines::Count(const CLineFrame& frame, const CModbusFrameInfo* info) {
+    ++m_frames;
+    m_bytes += static_cast<int64_t>(frame.bytes.size());
+    if (info && !info->checksumOk)
+        ++m_badChecksums;
+    if (frame.gapUs < 0 || frame.continued)
+        return;
+    if (m_shortestGapUs < 0 || frame.gapUs < m_shortestGapUs)
+        m_shortestGapUs = frame.gapUs;
+    if (frame.gapUs > m_longestGapUs)
+        m_longestGapUs = frame.gapUs;
+}
+
+std::string CMonitorLines::TextLine(const CLineFrame& frame, const CModbusFrameInfo* info) const {
+    const std::string gap = frame.continued   ? "continued"
+                            : frame.gapUs < 0 ? "first"
+                                              : Milliseconds(frame.gapUs);
+    char head[96];
+    std::snprintf(
+        head, sizeof head, "%s  gap %12s  %4zu bytes  ",
+        WallTime(m_clock.wallStartUs + frame.startUs - m_clock.steadyStartUs, false).c_str(),
+        gap.c_str(), frame.bytes.size());
+    std::string line = head + HexPairs(frame.bytes) + "  |" + AsciiOf(frame.bytes) + "|";
+    if (info)
+        line += "  " + DescribeModbusFrame(*info);
+    return line + "\n";
+}
+
+std::string CMonitorLines::JsonLine(const CLineFrame& frame, const CModbusFrameInfo* info) const {
+    std::string line =
+        "{\"time\":" +
+        JsonString(WallTime(m_clock.wallStartUs + frame.startUs - m_clock.steadyStartUs, true)) +
+        ",\"steady_us\":" + std::to_string(frame.startUs) +
+        ",\"gap_us\":" + (frame.continued ? "0" : JsonNumber(frame.gapUs)) +
+        ",\"continued\":" + (frame.continued ? "true" : "false") +
+        ",\"length\":" + std::to_string(frame.bytes.size()) +
+        ",\"hex\":" + JsonString(HexPairs(frame.bytes)) +
+        ",\"ascii\":" + JsonString(AsciiOf(frame.bytes));
+    if (info)
+        line += ",\"modbus\":" + JsonModbus(*info);
+    return line + "}\n";
+}
+
+std::string CMonitorLines::Summary() const {
+    if (m_format == Format::Jsonl)
+        return "{\"summary\":{\"frames\":" + std::to_string(m_frames) +
+               ",\"bytes\":" + std::to_string(m_bytes) +
+               ",\"bad_checksums\":" + (m_decoder ? std::to_string(m_badChecksums) : "null") +
+               ",\"shortest_gap_us\":" + JsonNumber(m_shortestGapUs) +
+               ",\"longest_gap_us\":" + JsonNumber(m_longestGapUs) + "}}\n";
+    std::string text =
+        "summary: " + std::to_string(m_frames) + " frames, " + std::to_string(m_bytes) + " bytes";
+    if (m_decoder)
+        text += ", " + std::to_string(m_badChecksums) + " bad checksums";
+    if (m_shortestGapUs < 0)
+        return text + ", no gap between frames\n";
+    return text + ", shortest gap " + Milliseconds(m_shortestGapUs) + ", longest gap " +
+           Milliseconds(m_longestGapUs) + "\n";
+}
+
+} // namespace brivox

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "cli/CliArguments.h"
+#include "cli/RunOptions.h"
+#include "testbench/MonitorLines.h"
+
+#include <cstdint>
+#include <string>
+
+namespace brivox::cli {
+
+// What brivox-cli monitor is asked to do.
+struct CMonitorOptions {
+    CRunOptions port;
+    int64_t gapUs = 0; // the idle time that ends a frame
+    CMonitorLines::Modbus modbus = CMonitorLines::Modbus::None;
+    CMonitorLines::Format format = CMonitorLines::Format::Text;
+    std::string logPath; // empty: no log file
+    int seconds = 0;     // 0: until a stop signal
+};
+
+// Error text, empty on success. Without --gap a frame ends after 3.5 character times of the
+// line settings (1.75 ms above 19200 baud), or after a second with MODBUS ASCII, whose frames
+// end at their CR LF and may pause up to a second between characters.
+std::string ParseMonitorOptions(const CCliArguments& args, CMonitorOptions& options);
+
+} // namespace brivox::cli
