@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QTimer>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
@@ -35,8 +36,11 @@ int MillisecondsLeft(Clock::time_point deadline) {
 bool RunEventsUntil(const std::function<bool()>& done, int limitMs) {
     Application();
     const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+    // Sleeps until an event; the timer wakes it for what other threads change without one.
+    QTimer recheck;
+    recheck.start(5);
     while (!done() && MillisecondsLeft(deadline) > 0)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, MillisecondsLeft(deadline));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return done();
 }
 
