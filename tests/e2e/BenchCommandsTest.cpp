@@ -273,5 +273,31 @@ TEST(TestCommandTest, FileAndPortErrorsExitWithThree) {
     }
 }
 
+TEST(TestCommandTest, CtrlCEndsTheRunningCaseAndStillWritesTheReport) {
+    const test::CTempFolder folder;
+    const std::string file =
+        WriteCases(folder, "case reads\n"
+                           "modbus rtu --function 03 --slave 1 --start 0000 --length 1\n"
+                           "case silent slave\n"
+                           "modbus rtu --function 03 --slave 9 --length 1\n"
+                           "timeout 60000\n"
+                           "case never\n"
+                           "detail 41\n");
+    const std::string report = folder.Path("report.xml");
+    CDevsimProcess devsim({"--modbus", "rtu"});
+    test::CChildProcess cli(BRIVOX_CLI, {"test", file, "--port", devsim.Path(), "--junit", report});
+    const std::string first = cli.ReadLine();
+    EXPECT_EQ(first.find("PASS reads"), 0u) << first;
+    EXPECT_EQ(cli.Stop(), 1);
+    EXPECT_EQ(Lines(cli.Rest()), (std::vector<std::string>{
+                                     "NOT RUN silent slave (line 3): interrupted",
+                                     "3 cases: 1 passed, 0 failed, 0 timed out, 2 not run",
+                                 }));
+    std::string xml;
+    ASSERT_TRUE(ReadWholeFile(report, xml));
+    EXPECT_NE(xml.find("tests=\"3\" failures=\"0\" errors=\"0\" skipped=\"2\""), std::string::npos)
+        << xml;
+}
+
 } // namespace
 } // namespace brivox

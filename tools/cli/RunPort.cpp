@@ -115,6 +115,8 @@ WaitEnd WaitFor(const WaitCheck& check, const CRunPort& port, int timeoutMs) {
     for (;;) {
         if (port.Lost())
             return WaitEnd::Lost;
+        if (port.Interrupted())
+            return WaitEnd::Interrupted;
         const int recheckMs = check();
         if (recheckMs == 0)
             return WaitEnd::Done;

@@ -49,6 +49,9 @@ public:
     int64_t QuietMs() const;
     int64_t ReceiveQuietMs() const;
     bool Lost() const { return m_lost; }
+    // Ends the waits at once (a stop signal), on the event loop's thread.
+    void Interrupt() { m_interrupted = true; }
+    bool Interrupted() const { return m_interrupted; }
     // Reply bytes compared so far, and the index among them of the first that differed (-1).
     int Compared() const { return m_compared; }
     int FirstMismatch() const { return m_firstMismatch; }
@@ -77,16 +80,18 @@ private:
     std::atomic<int> m_compared{0};
     std::atomic<int> m_firstMismatch{-1};
     bool m_lost = false;
+    bool m_interrupted = false;
 };
 
-enum class WaitEnd { Done, TimedOut, Lost };
+enum class WaitEnd { Done, TimedOut, Lost, Interrupted };
 
 // How a wait stands: over (0), or the longest sleep before it must be looked at again without
 // an event (-1: only an event or the time limit can change it).
 using WaitCheck = std::function<int()>;
 
 // Sleeps in the event loop, which delivers received bytes and the port's end, until the check
-// says the wait is over, the device goes away or the port has been quiet for the time limit.
+// says the wait is over, the device goes away, the port is interrupted or has been quiet for the
+// time limit.
 WaitEnd WaitFor(const WaitCheck& check, const CRunPort& port, int timeoutMs);
 
 struct CScriptRun {

@@ -1,6 +1,7 @@
 #include "cli/TestCommand.h"
 
 #include "cli/RunPort.h"
+#include "cli/StopSignals.h"
 #include "modbus/ModbusReply.h"
 #include "options/OptionDefaults.h"
 #include "platform/FileIO.h"
@@ -45,11 +46,17 @@ CDeviceTestResult PortGone(const CRunPort& port) {
     return ResultOf(Verdict::PortError, port.GetLastError());
 }
 
+CDeviceTestResult Interrupted() {
+    return ResultOf(Verdict::NotRun, "interrupted");
+}
+
 // One run of a Detail case: the executor's own verdict, with the expect item it stopped at.
 CDeviceTestResult RunDetail(const CDeviceTest& test, CRunPort& port, int timeoutMs) {
     const CScriptRun run = RunScript(test.items, port, timeoutMs);
     if (run.end == WaitEnd::Lost)
         return PortGone(port);
+    if (run.end == WaitEnd::Interrupted)
+        return Interrupted();
     CDeviceTestResult result;
     const int stoppedAt =
         run.outcome == RunOutcome::Mismatch ? port.FirstMismatch() : port.Compared();
@@ -94,9 +101,13 @@ std::string ModbusProblem(const CDeviceTest& test, const std::vector<uint8_t>& r
 CDeviceTestResult RunModbus(const CDeviceTest& test, CRunPort& port, int timeoutMs) {
     const std::vector<uint8_t> request = test.items.front().bytes.ToVector();
     port.RunState().BeginCapture();
-    if (RunScript(test.items, port, timeoutMs).end == WaitEnd::Lost ||
-        AwaitModbusReply(request, test.ascii, port, timeoutMs) == WaitEnd::Lost)
+    WaitEnd end = RunScript(test.items, port, timeoutMs).end;
+    if (end != WaitEnd::Lost && end != WaitEnd::Interrupted)
+        end = AwaitModbusReply(request, test.ascii, port, timeoutMs);
+    if (end == WaitEnd::Lost)
         return PortGone(port);
+    if (end == WaitEnd::Interrupted)
+        return Interrupted();
     CDeviceTestResult result;
     result.expected = test.expectedReply;
     result.received = port.Reply();
@@ -137,13 +148,17 @@ std::string Timestamp() {
     return text;
 }
 
-// Runs the cases in order; after a port error the rest are not run.
+// Runs the cases in order; after a port error or an interrupt the rest are not run.
 std::vector<CDeviceTestResult> RunCases(const std::vector<CDeviceTest>& tests, CRunPort& port,
                                         int timeoutMs, std::ostream& out) {
     std::vector<CDeviceTestResult> results(tests.size());
     for (size_t i = 0; i < tests.size(); ++i) {
         if (i > 0 && results[i - 1].verdict == Verdict::PortError) {
             results[i] = ResultOf(Verdict::NotRun, "not run: the port went away");
+            continue;
+        }
+        if (port.Interrupted()) {
+            results[i] = ResultOf(Verdict::NotRun, "not run: interrupted");
             continue;
         }
         results[i] = RunCase(tests[i], port, timeoutMs);
@@ -184,6 +199,8 @@ int RunTest(const CCliArguments& args, CCliStreams& io) {
     EventLoop();
     std::ostream quiet(nullptr);
     CRunPort port(options, args.Has("-v") ? io.out : quiet);
+    // Ctrl+C ends the case that runs and still writes the results and the report.
+    const CStopSignalWatch stop([&port] { port.Interrupt(); });
     std::vector<CDeviceTestResult> results;
     if (OpenRunPort(port, runOptions, "test", io.err)) {
         results = RunCases(tests, port, runOptions.timeoutMs, io.out);
