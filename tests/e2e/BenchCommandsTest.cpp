@@ -1,5 +1,5 @@
 // brivox-cli monitor, test and loopback against brivox-devsim on pseudo-terminals.
-#include "cli/Cli.h"
+#include "CliRun.h"
 #include "modbus/ModbusFrame.h"
 #include "platform/FileIO.h"
 #include "support/ChildProcess.h"
@@ -18,18 +18,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using test::CDevsimProcess;
-
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int code = cli::RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -51,8 +39,9 @@ void WriteFrames(const std::string& path, const std::vector<Bytes>& frames) {
 
 // brivox-cli monitor with args (it must end by --seconds), fed the frames once it listens: its
 // exit code and what it printed after its "listening" line.
-CliRun MonitorWhileWriting(const CDevsimProcess& devsim, const std::vector<std::string>& args,
-                           const std::vector<Bytes>& frames) {
+test::CCliRun MonitorWhileWriting(const CDevsimProcess& devsim,
+                                  const std::vector<std::string>& args,
+                                  const std::vector<Bytes>& frames) {
     test::CChildProcess monitor(BRIVOX_CLI, args, true);
     const std::string listening = monitor.ReadLine();
     EXPECT_EQ(listening.find("brivox-cli monitor: listening on "), 0u) << listening;
@@ -72,10 +61,11 @@ TEST(MonitorCommandTest, FramesSplitAtGapsNeverInsideAFrame) {
     CDevsimProcess devsim({"--reply", "FF=00", "--tap"});
     const test::CTempFolder folder;
     const std::string log = folder.Path("monitor.log");
-    const CliRun run = MonitorWhileWriting(devsim,
-                                           {"monitor", "--port", devsim.TapPath(), "--gap", "30",
-                                            "--format", "jsonl", "--log", log, "--seconds", "4"},
-                                           {Pattern(1), Pattern(300), Pattern(700), Pattern(2)});
+    const test::CCliRun run =
+        MonitorWhileWriting(devsim,
+                            {"monitor", "--port", devsim.TapPath(), "--gap", "30", "--format",
+                             "jsonl", "--log", log, "--seconds", "4"},
+                            {Pattern(1), Pattern(300), Pattern(700), Pattern(2)});
     ASSERT_EQ(run.code, 0) << run.err;
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 5u) << run.out;
@@ -160,7 +150,7 @@ TEST(MonitorCommandTest, DecodesRequestsAndRepliesOfEveryFunctionInRtuAndAscii) 
             frames.push_back(ascii ? AsciiFrameOf(adu) : RtuFrameOf(adu));
         frames.push_back(Spoiled(frames[2], ascii));
         CDevsimProcess devsim({"--modbus", framing, "--tap"});
-        const CliRun run = MonitorWhileWriting(
+        const test::CCliRun run = MonitorWhileWriting(
             devsim, {"monitor", "--port", devsim.TapPath(), "--modbus", framing, "--seconds", "4"},
             frames);
         ASSERT_EQ(run.code, 0) << run.err;
@@ -198,7 +188,8 @@ TEST(LoopbackCommandTest, CountsWhatTheLineLosesOrSpoils) {
         std::vector<std::string> device = {"--echo"};
         device.insert(device.end(), c.fault.begin(), c.fault.end());
         CDevsimProcess devsim(device);
-        const CliRun run = Cli({"loopback", "--port", devsim.Path(), "--seconds", "1"});
+        const test::CCliRun run =
+            test::RunCliCaptured({"loopback", "--port", devsim.Path(), "--seconds", "1"});
         EXPECT_EQ(run.code, c.code) << run.out << run.err;
         const int64_t sent = Figure(run.out, "sent");
         ASSERT_GE(sent, 1024) << run.out;
@@ -234,7 +225,7 @@ TEST(TestCommandTest, PassingFailingAndTimingOutCases) {
                            "case raw\n"
                            "detail 01 03 00 00 00 01 84 0A <01 03 02 00 00 B8 44>\n");
     CDevsimProcess devsim({"--modbus", "rtu"});
-    const CliRun run = Cli({"test", file, "--port", devsim.Path()});
+    const test::CCliRun run = test::RunCliCaptured({"test", file, "--port", devsim.Path()});
     EXPECT_EQ(run.code, 1) << run.err;
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 8u) << run.out;
@@ -267,7 +258,8 @@ TEST(TestCommandTest, FileAndPortErrorsExitWithThree) {
     };
     const test::CTempFolder folder;
     for (const auto& c : cases) {
-        const CliRun run = Cli({"test", WriteCases(folder, c.text), "--port", c.port});
+        const test::CCliRun run =
+            test::RunCliCaptured({"test", WriteCases(folder, c.text), "--port", c.port});
         EXPECT_EQ(run.code, 3) << c.text;
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     }

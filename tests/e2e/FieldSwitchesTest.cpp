@@ -1,6 +1,6 @@
 // The port's switches for the field against brivox-devsim: an RS-485 adapter's echo, the capture
 // log of brivox-cli run, and a simulator that is killed and started again.
-#include "cli/Cli.h"
+#include "CliRun.h"
 #include "support/ChildProcess.h"
 #include "support/DevsimProcess.h"
 #include "support/PortTestSupport.h"
@@ -12,7 +12,6 @@
 #include <csignal>
 #include <ctime>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 
@@ -24,16 +23,12 @@ using test::CDevsimProcess;
 constexpr int kPort = 54;
 constexpr char kPortName[] = "COM54";
 
-struct CliRun {
-    int code;
-    std::string out;
-};
-
-CliRun RunOnPort(std::vector<std::string> args) {
+// What a run printed goes to out, its errors included.
+test::CCliRun RunOnPort(std::vector<std::string> args) {
     args.insert(args.begin(), {"run", "--port", kPortName});
-    std::ostringstream out, err;
-    const int code = cli::RunCli(args, out, err);
-    return {code, out.str() + err.str()};
+    test::CCliRun run = test::RunCliCaptured(args);
+    run.out += run.err;
+    return run;
 }
 
 TEST(FieldSwitchesTest, WithTheEchoIgnoredDetailAndModbusRtuMatchOverAnEchoingLine) {
@@ -54,10 +49,10 @@ TEST(FieldSwitchesTest, WithTheEchoIgnoredDetailAndModbusRtuMatchOverAnEchoingLi
         CDevsimProcess devsim(device);
         std::vector<std::string> ignoring = c.request;
         ignoring.insert(ignoring.begin(), "--ignore-echo");
-        const CliRun suppressed = RunOnPort(ignoring);
+        const test::CCliRun suppressed = RunOnPort(ignoring);
         EXPECT_EQ(suppressed.code, 0) << suppressed.out;
         EXPECT_NE(suppressed.out.find(c.matched), std::string::npos) << suppressed.out;
-        const CliRun plain = RunOnPort(c.request);
+        const test::CCliRun plain = RunOnPort(c.request);
         EXPECT_EQ(plain.code, 1) << plain.out;
         EXPECT_NE(plain.out.find("result mismatch"), std::string::npos) << plain.out;
     }
@@ -67,7 +62,7 @@ TEST(FieldSwitchesTest, CaptureOfARunHoldsItsTrafficAndSurvivesAKill) {
     test::CTempFolder folder;
     CDevsimProcess devsim({"--reply", "41=4F 4B", "--register", std::to_string(kPort)});
     const std::string path = folder.Path("run.log");
-    const CliRun run = RunOnPort({"--capture", path, "41 <4F 4B>"});
+    const test::CCliRun run = RunOnPort({"--capture", path, "41 <4F 4B>"});
     EXPECT_EQ(run.code, 0) << run.out;
     std::string text = test::ReadTestFile(path);
     ASSERT_EQ(text.size(), 2 * 24 + 26) << text;

@@ -1,4 +1,5 @@
 // brivox-cli run against brivox-devsim, each on its own pseudo-terminal in this test's port map.
+#include "CliRun.h"
 #include "cli/Cli.h"
 #include "modbus/ModbusFrame.h"
 #include "support/DevsimProcess.h"
@@ -17,17 +18,9 @@ using test::CDevsimProcess;
 
 constexpr char kPort[] = "COM52";
 
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunOnDevice(std::vector<std::string> args) {
+test::CCliRun RunOnDevice(std::vector<std::string> args) {
     args.insert(args.begin(), {"run", "--port", kPort});
-    std::ostringstream out, err;
-    const int code = cli::RunCli(args, out, err);
-    return {code, out.str(), err.str()};
+    return test::RunCliCaptured(args);
 }
 
 std::vector<std::string> Devsim(std::vector<std::string> behaviour) {
@@ -63,7 +56,7 @@ TEST(RunCommandTest, DetailScriptsMatchMismatchOrTimeOut) {
     };
     for (const auto& c : cases) {
         CDevsimProcess devsim(Devsim(c.device));
-        const CliRun run = RunOnDevice(c.args);
+        const test::CCliRun run = RunOnDevice(c.args);
         EXPECT_EQ(run.code, c.code) << c.args.back() << run.err;
         EXPECT_EQ(run.out, c.out) << c.args.back();
     }
@@ -105,7 +98,7 @@ TEST(RunCommandTest, ModbusRequestsInBothFramingsAreAnsweredAndDecoded) {
             std::vector<std::string> args = {"--mode", std::string("modbus-") + framing, "--slave",
                                              "7"};
             args.insert(args.end(), c.fields.begin(), c.fields.end());
-            const CliRun run = RunOnDevice(args);
+            const test::CCliRun run = RunOnDevice(args);
             const bool exception = std::string(c.decoded).rfind("exception", 0) == 0;
             EXPECT_EQ(run.code, exception ? 1 : 0) << framing << " " << c.decoded << run.err;
             EXPECT_NE(run.out.find(std::string("\n") + c.decoded + "\n"), std::string::npos)
@@ -113,8 +106,9 @@ TEST(RunCommandTest, ModbusRequestsInBothFramingsAreAnsweredAndDecoded) {
             EXPECT_NE(run.out.find(exception ? "result exception" : "result ok"),
                       std::string::npos);
         }
-        const CliRun other = RunOnDevice({"--mode", std::string("modbus-") + framing, "--slave",
-                                          "8", "--function", "03", "--timeout", "300"});
+        const test::CCliRun other =
+            RunOnDevice({"--mode", std::string("modbus-") + framing, "--slave", "8", "--function",
+                         "03", "--timeout", "300"});
         EXPECT_EQ(other.code, 2) << "another slave's request gets no answer";
     }
 }
@@ -176,7 +170,7 @@ TEST(RunCommandTest, APortInUseOrMissingSaysSo) {
     CDevsimProcess devsim(Devsim({"--echo"}));
     test::CRecordingPort holder(52);
     ASSERT_TRUE(holder.Open());
-    const CliRun busy = RunOnDevice({"41"});
+    const test::CCliRun busy = RunOnDevice({"41"});
     EXPECT_EQ(busy.code, 3);
     EXPECT_NE(busy.err.find("Cannot open COM52 (" + devsim.Path() + "): in use by another program"),
               std::string::npos)

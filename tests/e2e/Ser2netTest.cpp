@@ -1,7 +1,7 @@
 // Ports on a serial server: Debian's ser2net on 127.0.0.1, in front of a pseudo-terminal, named
 // in the port map as rfc2217://127.0.0.1:PORT or tcp://127.0.0.1:PORT.
+#include "CliRun.h"
 #include "app/SessionHost.h"
-#include "cli/Cli.h"
 #include "options/GlobalOptions.h"
 #include "options/OptionDefaults.h"
 #include "serial/LineConfig.h"
@@ -19,7 +19,6 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <thread>
 
 namespace brivox {
@@ -30,18 +29,6 @@ using test::CRegisteredPty;
 using test::CSer2netProcess;
 using Kind = CSer2netProcess::Kind;
 using Bytes = std::vector<uint8_t>;
-
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunCli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int code = cli::RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-}
 
 void MapPort(int number, const std::string& url) {
     ASSERT_EQ(RegisterPort(PortMapFolder(), number, url), "");
@@ -68,7 +55,7 @@ TEST(Ser2netTest, ScriptsAndModbusRequestsRunThroughTheServer) {
         MapPort(61, server.Url());
         std::vector<std::string> args = {"run", "--port", "COM61", "--settings", "9600,N,8,1"};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const CliRun run = RunCli(args);
+        const test::CCliRun run = test::RunCliCaptured(args);
         EXPECT_EQ(run.code, 0) << server.Url() << ": " << run.err;
         EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
         EXPECT_EQ(run.err, "");
@@ -211,7 +198,8 @@ TEST(Ser2netTest, AServerKilledMidRunEndsTheRunWithAPortError) {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         server.Kill();
     });
-    const CliRun run = RunCli({"run", "--port", "COM69", "--timeout", "60000", "41 <06>"});
+    const test::CCliRun run =
+        test::RunCliCaptured({"run", "--port", "COM69", "--timeout", "60000", "41 <06>"});
     killer.join();
     EXPECT_EQ(run.code, 3);
     EXPECT_EQ(run.out, "TX 41\nresult port-error\n");
