@@ -10,6 +10,7 @@
 #include "session/SessionFormIds.h"
 #include "support/DevsimProcess.h"
 #include "support/HttpTestServer.h"
+#include "support/LoopbackListener.h"
 #include "support/MessageRecorder.h"
 #include "support/PortTestSupport.h"
 #include "support/QtApp.h"
@@ -18,9 +19,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -174,14 +173,9 @@ TEST(Ser2netTest, FaultsNameTheAddressAndLeaveThePortClosed) {
 // A server that says why it turns the client away and closes, as ser2net does for a busy port,
 // is quoted in the error.
 TEST(Ser2netTest, TheWordsOfAServerThatTurnsTheClientAwayAreQuoted) {
-    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(listen(listener, 1), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    int serverPort = 0;
+    const int listener = test::ListenOnLoopback(1, serverPort);
+    ASSERT_GE(listener, 0);
     std::thread server([listener] {
         const int client = accept(listener, nullptr, nullptr);
         const std::string words = "\r\nPort's device already in use\r\n";
@@ -193,7 +187,7 @@ TEST(Ser2netTest, TheWordsOfAServerThatTurnsTheClientAwayAreQuoted) {
         }
         close(client);
     });
-    MapPort(70, "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+    MapPort(70, "rfc2217://127.0.0.1:" + std::to_string(serverPort));
     CRecordingPort port(70);
     EXPECT_FALSE(port.Open());
     server.join();

@@ -1,12 +1,11 @@
 #include "serial/PortDiscovery.h"
 
+#include "support/LoopbackListener.h"
 #include "support/PortTestSupport.h"
 #include "support/TempFolder.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -122,15 +121,10 @@ TEST(PortDiscoveryTest, RegisteredPseudoTerminalsAreFoundAndResolved) {
 
 TEST(PortDiscoveryTest, ServerAddressesAreListedWithoutAskingTheServer) {
     // A server of our own on 127.0.0.1 that notes any connection.
-    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(listen(listener, 4), 0);
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    const std::string local = "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    int port = 0;
+    const int listener = test::ListenOnLoopback(4, port);
+    ASSERT_GE(listener, 0);
+    const std::string local = "rfc2217://127.0.0.1:" + std::to_string(port);
     const std::string folder = PortMapFolder();
     ASSERT_EQ(RegisterPort(folder, 40, local), "");
     ASSERT_EQ(RegisterPort(folder, 41, "tcp://bench-3:2001"), "");

@@ -1,5 +1,7 @@
 #include "support/HttpTestServer.h"
 
+#include "support/LoopbackListener.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -42,18 +44,9 @@ private:
 };
 
 CHttpTestServer::CHttpTestServer() : m_handler(Body("")) {
-    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(m_listener, 8) != 0 ||
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        ::pipe2(m_wakePipe, O_CLOEXEC) != 0)
+    m_listener = ListenOnLoopback(8, m_port);
+    if (m_listener < 0 || ::pipe2(m_wakePipe, O_CLOEXEC) != 0)
         throw std::runtime_error("the test HTTP server cannot listen");
-    m_port = ntohs(address.sin_port);
     m_thread = std::thread([this] { Serve(); });
 }
 
@@ -101,15 +94,11 @@ CHttpTestServer::Handler CHttpTestServer::Body(std::string body) {
 }
 
 int CHttpTestServer::UnusedPort() {
-    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(probe, reinterpret_cast<sockaddr*>(&address), length);
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(probe);
-    return ntohs(address.sin_port);
+    int port = 0;
+    const int probe = ListenOnLoopback(1, port);
+    if (probe >= 0)
+        ::close(probe);
+    return port;
 }
 
 void CHttpTestServer::Serve() {
