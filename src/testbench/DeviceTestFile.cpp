@@ -113,6 +113,7 @@ private:
 
     std::vector<CDeviceTest>& m_tests;
     int m_line = 0;
+    size_t m_lineLength = 0;
     int m_errorLine = 0;
     bool m_hasRequest = false;
     bool m_hasExpect = false;
@@ -124,6 +125,7 @@ std::string CTestFileReader::Line(std::string_view line) {
     m_errorLine = ++m_line;
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
+    m_lineLength = line.size();
     const size_t start = line.find_first_not_of(" \t");
     if (start == std::string_view::npos || line[start] == '#')
         return "";
@@ -183,10 +185,10 @@ std::string CTestFileReader::Detail(std::string_view script, size_t column) {
     COptionStore options;
     CJPScript compiled(options);
     const CCompileResult result = compiled.CompileDetail(script);
+    // An empty script fails at its end, which is past the line's last character.
+    const size_t at = std::min(column + static_cast<size_t>(result.position) + 1, m_lineLength);
     if (!result.Succeeded())
-        return "syntax error at column " +
-               std::to_string(column + static_cast<size_t>(result.position) + 1) + ": " +
-               result.message;
+        return "syntax error at column " + std::to_string(at) + ": " + result.message;
     m_tests.back().items = compiled.Items();
     m_hasRequest = true;
     return "";
