@@ -240,16 +240,18 @@ CCommand MonitorCommand() {
                                    {"--format", true},
                                    {"--log", true},
                                    {"--keep-going", false},
+                                   {"--timeout", true},
                                    {"--seconds", true}});
     return {"monitor",
             "--port COM<n>|DEVICE [--settings 115200,N,8,1] [--gap MS] [--modbus rtu|ascii] "
-            "[--format text|jsonl] [--log FILE] [--keep-going] [--seconds N] " +
+            "[--format text|jsonl] [--log FILE] [--keep-going] [--timeout MS] [--seconds N] " +
                 std::string(kPortSwitchUsage),
             "listen to the port without ever writing and print a line per frame (bytes with no "
             "idle gap between them): time, gap, length, hex and ASCII, with --modbus decoded; a "
             "summary at the end (Ctrl+C or --seconds); exit 3 for a port error, 4 when the log or "
             "capture could not be written (--keep-going listens on after that); with --reconnect "
-            "it goes on listening when the device returns, and says when it went and came back",
+            "it waits --timeout ms (2000) for a device that is not there yet, goes on listening "
+            "when the device returns, and says when it went and came back",
             options,
             RunMonitor,
             kPortError};

@@ -23,9 +23,12 @@ int64_t MillisecondsSince(Clock::time_point then) {
 }
 
 // With reconnecting on, a device that is not there yet is waited for up to the time limit.
-bool AwaitDevice(CSerialPort& port, int timeoutMs, const CStopSignalWatch* stop) {
+bool AwaitDevice(CSerialPort& port, int timeoutMs, const CStopSignalWatch* stop,
+                 const std::string& command, std::ostream& err) {
     if (!port.Reconnect() || port.GetLastErrorKind() == PortError::Interrupted)
         return false;
+    err << "brivox-cli " << command << ": " << port.GetLastError() << "; waiting up to "
+        << timeoutMs << " ms for the device" << std::endl;
     port.WaitForDevice();
     QTimer limit;
     limit.setSingleShot(true);
@@ -56,7 +59,7 @@ bool OpenRunPort(CSerialPort& port, const CRunOptions& options, const std::strin
     port.SetDevicePath(options.devicePath);
     port.SetSettings(options.settings);
     port.SetCancelDescriptor(stop != nullptr ? stop->Descriptor() : -1);
-    const bool opened = port.Open() || AwaitDevice(port, options.timeoutMs, stop);
+    const bool opened = port.Open() || AwaitDevice(port, options.timeoutMs, stop, command, err);
     port.SetCancelDescriptor(-1);
     if (opened) {
         if (!port.GetLastError().empty()) // what a serial server could not apply
