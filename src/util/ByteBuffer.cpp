@@ -99,6 +99,26 @@ bool CByteBuffer::Reserve(int32_t newCapacity) {
     return true;
 }
 
+bool CByteBuffer::Compact() {
+    if (!InvariantHolds())
+        return false;
+    if (m_length == m_capacity)
+        return true;
+    if (m_length == 0) {
+        Clear();
+        return true;
+    }
+    std::unique_ptr<uint8_t[]> storage(new (std::nothrow) uint8_t[m_length]);
+    if (!storage)
+        return false;
+    CopyOut(storage.get(), 0, m_length);
+    m_storage = std::move(storage);
+    m_capacity = m_length;
+    m_head = 0;
+    m_growthStep = QuarterStep(m_length);
+    return true;
+}
+
 bool CByteBuffer::Grow(int32_t extra) {
     if (m_growthStep <= 0)
         return false;

@@ -25,6 +25,9 @@ public:
 
     bool Reset(int32_t capacity, int32_t step = 0);
     bool Reserve(int32_t newCapacity);
+    // Gives back the storage beyond the held bytes (none held: none kept), for a buffer that is
+    // done growing; later appends grow it again by the usual steps from there.
+    bool Compact();
     int32_t FreeSpace() const { return m_capacity - m_length; }
 
     bool Append(const void* bytes, int32_t count);
