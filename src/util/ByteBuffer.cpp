@@ -88,15 +88,7 @@ bool CByteBuffer::Reset(int32_t capacity, int32_t step) {
 bool CByteBuffer::Reserve(int32_t newCapacity) {
     if (m_length >= newCapacity || !InvariantHolds())
         return false;
-    std::unique_ptr<uint8_t[]> storage(new (std::nothrow) uint8_t[newCapacity]);
-    if (!storage)
-        return false;
-    CopyOut(storage.get(), 0, m_length);
-    m_storage = std::move(storage);
-    m_capacity = newCapacity;
-    m_head = 0;
-    m_growthStep = QuarterStep(newCapacity);
-    return true;
+    return MoveToStorageOf(newCapacity);
 }
 
 bool CByteBuffer::Compact() {
@@ -108,14 +100,18 @@ bool CByteBuffer::Compact() {
         Clear();
         return true;
     }
-    std::unique_ptr<uint8_t[]> storage(new (std::nothrow) uint8_t[m_length]);
+    return MoveToStorageOf(m_length);
+}
+
+bool CByteBuffer::MoveToStorageOf(int32_t capacity) {
+    std::unique_ptr<uint8_t[]> storage(new (std::nothrow) uint8_t[capacity]);
     if (!storage)
         return false;
     CopyOut(storage.get(), 0, m_length);
     m_storage = std::move(storage);
-    m_capacity = m_length;
+    m_capacity = capacity;
     m_head = 0;
-    m_growthStep = QuarterStep(m_length);
+    m_growthStep = QuarterStep(capacity);
     return true;
 }
 

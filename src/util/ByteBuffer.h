@@ -69,6 +69,9 @@ public:
 private:
     bool InvariantHolds() const;
     bool Grow(int32_t extra);
+    // The held bytes, in order from index 0, in new storage of that capacity (at least the
+    // length); the step becomes a quarter of it.
+    bool MoveToStorageOf(int32_t capacity);
     void CopyIn(const uint8_t* bytes, int32_t count);
     void CopyOut(uint8_t* destination, int32_t offset, int32_t count) const;
 
