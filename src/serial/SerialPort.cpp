@@ -46,6 +46,7 @@ bool CSerialPort::Open() {
         OnConfigFailed();
         return false;
     }
+    m_openedAt = CPortReader::Clock::now();
     if (!StartReader(device, line).empty())
         return Fail({PortError::Other, EAGAIN, ""});
     if (const std::string note = device->Note(); !note.empty())

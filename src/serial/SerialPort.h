@@ -51,6 +51,8 @@ public:
     // From a successful Open until Close, or until the UI thread handles the news that the
     // device went away (just before OnPortLost): the state changes only on the UI thread.
     bool IsOpen() const;
+    // When the last Open succeeded, on the clock of the arrival times: before any byte it reads.
+    CPortReader::Clock::time_point OpenedAt() const { return m_openedAt; }
     // Whether bytes have been read that the event loop has not handed over yet.
     bool HasUndelivered() const { return m_reader && m_reader->HasPending(); }
 
@@ -140,6 +142,7 @@ private:
     std::shared_ptr<CPortReader> m_reader;
     uint64_t m_readerId = 0;
     CPortReader::Clock::time_point m_chunkArrival;
+    CPortReader::Clock::time_point m_openedAt;
     mutable std::mutex m_deviceMutex; // writers reach the device from other threads
     std::shared_ptr<CPortDevice> m_device;
     std::shared_ptr<CNetworkDevice> m_parked; // a server's connection kept across a Close

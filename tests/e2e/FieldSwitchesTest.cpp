@@ -1,8 +1,10 @@
 // The port's switches for the field against brivox-devsim: an RS-485 adapter's echo, the capture
 // log of brivox-cli run, and a simulator that is killed and started again.
 #include "CliRun.h"
+#include "serial/PortMap.h"
 #include "support/ChildProcess.h"
 #include "support/DevsimProcess.h"
+#include "support/LoopbackListener.h"
 #include "support/PortTestSupport.h"
 #include "support/TempFolder.h"
 
@@ -13,6 +15,7 @@
 #include <ctime>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -216,6 +219,67 @@ TEST(FieldSwitchesTest, AMonitorWithReconnectSaysWhenTheDeviceWentAndCameBack) {
             previous = time;
         }
     }
+}
+
+// The monitor's lines up to the one that holds the text, or all it printed until it went quiet.
+std::string LinesUpTo(test::CChildProcess& monitor, const std::string& text) {
+    std::string lines;
+    for (std::string line; (line = monitor.ReadLine()) != "";) {
+        lines += line + "\n";
+        if (line.find(text) != std::string::npos)
+            break;
+    }
+    return lines;
+}
+
+// A simulator killed outright and started again, and a serial server that closes the
+// connection and takes it again, each in text and in JSONL.
+TEST(FieldSwitchesTest, AMonitorSaysWhenADevsimOrASerialServerWentAndCameBack) {
+    int serverPort = 0;
+    const int listener = test::ListenOnLoopback(4, serverPort);
+    ASSERT_GE(listener, 0);
+    for (const bool server : {false, true}) {
+        for (const bool jsonl : {false, true}) {
+            SCOPED_TRACE(std::string(server ? "server" : "devsim") +
+                         (jsonl ? ", jsonl" : ", text"));
+            std::unique_ptr<CDevsimProcess> devsim;
+            if (server)
+                ASSERT_EQ(RegisterPort(PortMapFolder(), kPort,
+                                       "tcp://127.0.0.1:" + std::to_string(serverPort)),
+                          "");
+            else
+                devsim = std::make_unique<CDevsimProcess>(
+                    std::vector<std::string>{"--echo", "--register", std::to_string(kPort)});
+            test::CChildProcess monitor(BRIVOX_CLI,
+                                        {"monitor", "--port", kPortName, "--reconnect", "--format",
+                                         jsonl ? "jsonl" : "text"},
+                                        true);
+            const int connection = server ? accept(listener, nullptr, nullptr) : -1;
+            const std::string opened = LinesUpTo(monitor, "listening on ");
+            ASSERT_NE(opened.find("listening on "), std::string::npos) << opened;
+            if (server) {
+                close(connection);
+            } else {
+                kill(devsim->Pid(), SIGKILL);
+                devsim.reset();
+                devsim = std::make_unique<CDevsimProcess>(
+                    std::vector<std::string>{"--echo", "--register", std::to_string(kPort)});
+            }
+            const int again = server ? accept(listener, nullptr, nullptr) : -1;
+            const std::string back = jsonl ? "{\"event\":\"back\"," : "  device back after ";
+            const std::string lines = LinesUpTo(monitor, back);
+            EXPECT_NE(lines.find(jsonl ? "{\"event\":\"lost\"," : "  device lost: COM54"),
+                      std::string::npos)
+                << lines;
+            EXPECT_NE(lines.find(back), std::string::npos) << lines;
+            EXPECT_EQ(monitor.Stop(), 0);
+            EXPECT_NE(monitor.Rest().find(jsonl ? "\"outages\":1}" : ", 1 outage"),
+                      std::string::npos);
+            if (again >= 0)
+                close(again);
+        }
+    }
+    close(listener);
 }
 
 } // namespace

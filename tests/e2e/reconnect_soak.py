@@ -67,7 +67,7 @@ def one_run(cli, env, link, killed):
         problems.append("no back line")
     times = [line[:19] for line in lines[:-1]]
     if times != sorted(times) or (times and (times[0] < started or times[-1] > ended)):
-        problems.append("times out of order or outside %s .. %s" % (started, ended))
+        problems.append("times out of order or outside %s .. %s:\n%s" % (started, ended, out))
     return problems
 
 

@@ -111,7 +111,7 @@ public:
           m_err(io.err), m_keepGoing(options.keepGoing),
           m_port({[this](const uint8_t* b, int n, int64_t at) { Receive(b, n, at); },
                   [this](const std::string& reason) { Lost(reason); },
-                  [this] { m_sink.Add(m_lines.BackLine(SteadyUs())); },
+                  [this] { m_sink.Add(m_lines.BackLine(MicrosecondsOf(m_port.OpenedAt()))); },
                   [this] { m_loop.exit(kPortError); }}) {
         m_idle.setSingleShot(true);
         m_idle.setTimerType(Qt::PreciseTimer);
