@@ -7,11 +7,11 @@
 
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimerEvent>
-#include <algorithm>
-#include <cstdint>
 #include <ctime>
 
 namespace brivox {
@@ -33,12 +33,6 @@ QFont TraceWindowFont() {
 
 QRect ToQRect(const CTraceRect& rect) {
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
-}
-
-// right - left without overflow, between 1 and the largest widget size.
-int Extent(int low, int high) {
-    const int64_t extent = int64_t{high} - low;
-    return static_cast<int>(std::clamp<int64_t>(extent, 1, QWIDGETSIZE_MAX));
 }
 
 } // namespace
@@ -98,16 +92,32 @@ void CXTraceWindow::Execute(const std::string& command) {
         break;
     case TraceCommandKind::Rect:
         SetOwnTraceWindowRect(parsed.rect);
-        MoveTo(parsed.rect);
+        MoveTo(FitToScreen(parsed.rect));
         break;
     case TraceCommandKind::None:
         break;
     }
 }
 
+CTraceRect CXTraceWindow::FitToScreen(const CTraceRect& asked) const {
+    const std::optional<CTraceRect> area = ScreenArea();
+    return area ? FitTraceRect(asked, *area) : asked;
+}
+
 void CXTraceWindow::MoveTo(const CTraceRect& rect) {
     move(rect.left, rect.top);
-    resize(Extent(rect.left, rect.right), Extent(rect.top, rect.bottom));
+    resize(FitExtent(rect.left, rect.right, QWIDGETSIZE_MAX),
+           FitExtent(rect.top, rect.bottom, QWIDGETSIZE_MAX));
+}
+
+std::optional<CTraceRect> CXTraceWindow::ScreenArea() const {
+    const QScreen* shown = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    if (shown == nullptr)
+        return std::nullopt;
+    const QRect area = shown->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();
+    return CTraceRect{area.left(), area.top(), area.left() + area.width() - frame.width(),
+                      area.top() + area.height() - frame.height()};
 }
 
 void CXTraceWindow::Append(CRichEdit& pane, const std::string& text, bool stamped) {

@@ -7,6 +7,7 @@
 #include <QBasicTimer>
 #include <QWidget>
 #include <array>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -51,6 +52,10 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    // The available area of the window's screen (or the primary one), less the frame.
+    std::optional<CTraceRect> ScreenArea() const;
+    // A command's rectangle fitted to that area, so that it never outgrows the screen.
+    CTraceRect FitToScreen(const CTraceRect& asked) const;
     CRichEdit* MakePane();
     void Append(CRichEdit& pane, const std::string& text, bool stamped);
     void Clear();

@@ -75,6 +75,28 @@ TEST(TraceWindowLayoutTest, WideAreasPutPanesSideBySideTallOnesStackThem) {
     }
 }
 
+TEST(TraceWindowLayoutTest, ARectangleIsFittedToTheScreensAreaOnlyWhereItMust) {
+    constexpr CTraceRect screen = {0, 0, 800, 600};
+    constexpr CTraceRect besidePanel = {100, 50, 1380, 1010};
+    const struct {
+        CTraceRect asked, area, fitted;
+    } cases[] = {
+        {{10, 20, 410, 620}, screen, {10, 20, 410, 620}}, // hanging over the bottom is no harm
+        {{0, 0, 32767, 32767}, screen, {0, 0, 800, 600}},
+        {{INT_MIN, 0, INT_MAX, 100}, screen, {0, 0, 800, 100}},
+        {{-50000, -50000, -49000, -49000}, screen, {0, 0, 800, 600}},
+        {{900, 700, 1000, 800}, screen, {700, 500, 800, 600}},  // wholly off: brought back
+        {{790, 590, 1090, 890}, screen, {700, 500, 1000, 800}}, // 100 pixels left to take hold of
+        {{795, 595, 805, 605}, screen, {790, 590, 800, 600}},   // a small one wholly on
+        {{5, 0, 0, 0}, screen, {5, 0, 6, 1}},
+        {{0, 0, 200, 700}, besidePanel, {100, 50, 300, 750}},
+        {{10, 10, 20, 20}, {0, 0, 0, 0}, {0, 0, 1, 1}}, // no area at all still gives a pixel
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FitTraceRect(c.asked, c.area), c.fitted)
+            << c.asked.left << "," << c.asked.top << "," << c.asked.right << "," << c.asked.bottom;
+}
+
 TEST(TraceVariablesTest, GroupedBySignedByteSumAndRedrawnOnlyWhenChanged) {
     for (const auto& [name, pane] : {std::pair<std::string, int>{"c", 0},
                                      {"a", 1},

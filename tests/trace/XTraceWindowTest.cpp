@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFontInfo>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <QTextBlock>
 #include <gtest/gtest.h>
@@ -93,6 +94,21 @@ TEST_F(XTraceWindowTest, RectangleMovesTheWindowAndKeepsAtLeastOnePixel) {
     EXPECT_EQ(m_window.geometry().size(), QSize(1, 1));
     Execute({"xtrect:-2147483648,0,2147483647,100"});
     EXPECT_EQ(m_window.height(), 100);
+}
+
+TEST_F(XTraceWindowTest, ARectangleLargerThanTheScreenOrOffItIsFittedToTheScreen) {
+    const QRect screen = m_window.screen()->availableGeometry();
+    for (const char* command : {"xtrect:0,0,32767,32767", "xtrect:-50000,-50000,-49000,-49000",
+                                "xtrect:40000,40000,40100,40100"}) {
+        Execute({command});
+        const QRect frame = m_window.frameGeometry();
+        EXPECT_LE(frame.width(), screen.width()) << command;
+        EXPECT_LE(frame.height(), screen.height()) << command;
+        EXPECT_TRUE(screen.contains(frame.topLeft())) << command;
+    }
+    EXPECT_EQ(m_window.size(), QSize(100, 100));
+    EXPECT_EQ(OwnTraceWindowRect(), (CTraceRect{40000, 40000, 40100, 40100}))
+        << "the rectangle asked for is kept, only the window is fitted";
 }
 
 TEST_F(XTraceWindowTest, PhotographedWithLinesInBothPanesAndVariablesInAllThree) {
