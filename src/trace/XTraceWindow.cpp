@@ -31,6 +31,14 @@ QFont TraceWindowFont() {
     return font;
 }
 
+std::string VariableCapNotice() {
+    using Variables = CTraceVariables;
+    return "trace window: at most " + std::to_string(Variables::kMaxVariables) +
+           " variables are kept, names cut to " + std::to_string(Variables::kMaxNameBytes) +
+           " bytes and values to " + std::to_string(Variables::kMaxValueBytes) +
+           " bytes; more variables are dropped";
+}
+
 QRect ToQRect(const CTraceRect& rect) {
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
@@ -74,7 +82,8 @@ void CXTraceWindow::Execute(const std::string& command) {
     const CTraceCommand parsed = ParseTraceCommand(command);
     switch (parsed.kind) {
     case TraceCommandKind::SetVariable:
-        m_variables.Set(parsed.name, parsed.text);
+        if (!m_variables.Set(parsed.name, parsed.text))
+            TellVariableCap();
         break;
     case TraceCommandKind::RemoveVariable:
         m_variables.Remove(parsed.name);
@@ -121,30 +130,40 @@ std::optional<CTraceRect> CXTraceWindow::ScreenArea() const {
 }
 
 void CXTraceWindow::Append(CRichEdit& pane, const std::string& text, bool stamped) {
+    if (!m_displayLog->isChecked())
+        return;
     std::uniform_int_distribution<int> indent(0, 9);
-    std::uniform_int_distribution<int> shade(0, 149);
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    QString line = QString::fromStdString(
-        FormatTracePaneLine(text, stamped ? &local : nullptr, indent(m_random)));
-    if (m_displayLog->isChecked()) {
-        QTextDocument& document = *pane.document();
-        line.truncate(static_cast<qsizetype>(TracePaneRoom(document.characterCount() - 1)));
-        QTextCharFormat format;
-        format.setFontWeight(QFont::Normal);
-        format.setForeground(QColor(shade(m_random), shade(m_random), shade(m_random)));
-        QTextCursor cursor(&document);
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(line, format);
-    }
-    if (const size_t cut = TracePaneCut(pane.document()->characterCount() - 1); cut > 0) {
-        QTextCursor head(pane.document());
+    ShowLine(pane, FormatTracePaneLine(text, stamped ? &local : nullptr, indent(m_random)));
+}
+
+void CXTraceWindow::ShowLine(CRichEdit& pane, const std::string& line) {
+    QTextDocument& document = *pane.document();
+    QString shown = QString::fromStdString(line);
+    shown.truncate(static_cast<qsizetype>(TracePaneRoom(document.characterCount() - 1)));
+    std::uniform_int_distribution<int> shade(0, 149);
+    QTextCharFormat format;
+    format.setFontWeight(QFont::Normal);
+    format.setForeground(QColor(shade(m_random), shade(m_random), shade(m_random)));
+    QTextCursor cursor(&document);
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(shown, format);
+    if (const size_t cut = TracePaneCut(document.characterCount() - 1); cut > 0) {
+        QTextCursor head(&document);
         head.setPosition(static_cast<int>(cut), QTextCursor::KeepAnchor);
         head.removeSelectedText();
     }
     pane.moveCursor(QTextCursor::End);
     pane.ensureCursorVisible();
+}
+
+void CXTraceWindow::TellVariableCap() {
+    if (m_variableCapTold)
+        return;
+    m_variableCapTold = true;
+    ShowLine(*m_paneA, FormatTracePaneLine(VariableCapNotice(), nullptr, 0));
 }
 
 void CXTraceWindow::Clear() {

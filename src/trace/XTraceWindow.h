@@ -58,6 +58,11 @@ private:
     CTraceRect FitToScreen(const CTraceRect& asked) const;
     CRichEdit* MakePane();
     void Append(CRichEdit& pane, const std::string& text, bool stamped);
+    // Adds a line to a log pane in a random dark colour, keeps the pane within its bounds and
+    // scrolls to its end.
+    void ShowLine(CRichEdit& pane, const std::string& line);
+    // Says once, in pane A, that a variable met a cap, even while "Display Log" is unchecked.
+    void TellVariableCap();
     void Clear();
     void RedrawVariables();
 
@@ -66,6 +71,7 @@ private:
     std::array<CRichEdit*, CTraceVariables::kPanes> m_variablePanes;
     QCheckBox* m_displayLog;
     CTraceVariables m_variables;
+    bool m_variableCapTold = false;
     std::minstd_rand m_random;
     QBasicTimer m_refresh;
     CTraceChannel m_channel;

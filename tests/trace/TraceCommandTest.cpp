@@ -122,5 +122,39 @@ TEST(TraceVariablesTest, GroupedBySignedByteSumAndRedrawnOnlyWhenChanged) {
         << "a removed variable goes at the next tick";
 }
 
+TEST(TraceVariablesTest, NamesAndValuesAreCutAtWholeCharactersAndNewOnesDroppedWhenFull) {
+    using V = CTraceVariables;
+    const std::string longName(V::kMaxNameBytes + 1, 'n');
+    const std::string cutName = longName.substr(0, V::kMaxNameBytes);
+    const std::string value = std::string(V::kMaxValueBytes - 1, 'v');
+    const struct {
+        std::string name, value;
+        bool whole;
+        std::string shown;
+    } cases[] = {
+        {"a", value + "w", true, "a=" + value + "w"},
+        {"a", value + "wx", false, "a=" + value + "w"},
+        {"a", value + "\xc3\xa9", false, "a=" + value}, // "é" would be split
+        {longName, "1", false, cutName + "=1"},
+        {cutName.substr(1) + "\xc3\xa9", "1", false, cutName.substr(1) + "=1"},
+    };
+    for (const auto& c : cases) {
+        V variables;
+        EXPECT_EQ(variables.Set(c.name, c.value), c.whole) << c.name.size() << " " << c.value;
+        EXPECT_EQ(variables.PaneText(VariablePane(c.shown.substr(0, c.shown.find('=')))), c.shown);
+        variables.Remove(c.name);
+        EXPECT_EQ(variables.Count(), 0u) << "removed by the name it was set with";
+    }
+
+    V variables;
+    for (size_t i = 0; i < V::kMaxVariables; ++i)
+        ASSERT_TRUE(variables.Set("v" + std::to_string(i), "0"));
+    EXPECT_FALSE(variables.Set("one too many", "0"));
+    EXPECT_EQ(variables.Count(), V::kMaxVariables);
+    EXPECT_TRUE(variables.Set("v0", "changed")) << "a variable already there can still change";
+    variables.Remove("v1");
+    EXPECT_TRUE(variables.Set("now there is room", "0"));
+}
+
 } // namespace
 } // namespace brivox

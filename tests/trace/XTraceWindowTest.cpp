@@ -111,6 +111,34 @@ TEST_F(XTraceWindowTest, ARectangleLargerThanTheScreenOrOffItIsFittedToTheScreen
         << "the rectangle asked for is kept, only the window is fitted";
 }
 
+TEST_F(XTraceWindowTest, VariablesBeyondTheCapsAreCutOrDroppedAndThatIsToldOnce) {
+    using V = CTraceVariables;
+    m_window.DisplayLog().click(); // the notice is the window's own, not a trace line
+    Execute({"xts:fits=" + std::string(V::kMaxValueBytes, 'v')});
+    EXPECT_EQ(m_window.PaneA().toPlainText().toStdString(), "")
+        << "nothing to tell while every variable fits";
+    const std::string longName(V::kMaxNameBytes + 10, 'n');
+    Execute({"xts:" + longName + "=" + std::string(V::kMaxValueBytes + 10, 'v')});
+    for (size_t i = 0; i < V::kMaxVariables + 10; ++i)
+        Execute({"xts:v" + std::to_string(i) + "=" + std::to_string(i)});
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        qsizetype shown = 0;
+        for (int pane = 0; pane < V::kPanes; ++pane)
+            shown += m_window.VariablePane(pane).toPlainText().split(",  ").size();
+        return shown == static_cast<qsizetype>(V::kMaxVariables);
+    })) << "the variables beyond the cap are dropped";
+    const QString cut = QString::fromStdString(longName.substr(0, V::kMaxNameBytes) + "=" +
+                                               std::string(V::kMaxValueBytes, 'v'));
+    EXPECT_TRUE(m_window.VariablePane(VariablePane(longName.substr(0, V::kMaxNameBytes)))
+                    .toPlainText()
+                    .split(",  ")
+                    .contains(cut));
+    const QStringList notice = PaneLines(m_window.PaneA());
+    ASSERT_EQ(notice.size(), 1) << "said once, not once a command";
+    EXPECT_TRUE(notice[0].startsWith("trace window: at most 1024 variables"))
+        << notice[0].toStdString();
+}
+
 TEST_F(XTraceWindowTest, PhotographedWithLinesInBothPanesAndVariablesInAllThree) {
     Execute({"xts:c=1", "xts:baud=9600", "xts:port=COM3", "xts:a=on", "xts:state=open",
              "xts:bytes=1024", "xta1:trying to open port 3", "xta1t:JPExecute 1.0", "xta1:plus 0A",
