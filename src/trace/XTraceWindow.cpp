@@ -9,10 +9,13 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimerEvent>
+#include <algorithm>
 #include <ctime>
+#include <string_view>
 
 namespace brivox {
 
@@ -31,12 +34,30 @@ QFont TraceWindowFont() {
     return font;
 }
 
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 std::string VariableCapNotice() {
     using Variables = CTraceVariables;
     return "trace window: at most " + std::to_string(Variables::kMaxVariables) +
            " variables are kept, names cut to " + std::to_string(Variables::kMaxNameBytes) +
            " bytes and values to " + std::to_string(Variables::kMaxValueBytes) +
            " bytes; more variables are dropped";
+}
+
+// Drops a log pane's oldest text past its character cut or its line cut, whichever takes more.
+void CutHead(QTextDocument& document) {
+    const auto lines = static_cast<size_t>(document.blockCount() - 1);
+    const auto length = static_cast<size_t>(document.characterCount() - 1);
+    const int lineCut =
+        document.findBlockByNumber(static_cast<int>(TracePaneLineCut(lines))).position();
+    const int cut = std::max(static_cast<int>(TracePaneCut(length)), lineCut);
+    if (cut == 0)
+        return;
+    QTextCursor head(&document);
+    head.setPosition(cut, QTextCursor::KeepAnchor);
+    head.removeSelectedText();
 }
 
 QRect ToQRect(const CTraceRect& rect) {
@@ -141,7 +162,8 @@ void CXTraceWindow::Append(CRichEdit& pane, const std::string& text, bool stampe
 
 void CXTraceWindow::ShowLine(CRichEdit& pane, const std::string& line) {
     QTextDocument& document = *pane.document();
-    QString shown = QString::fromStdString(line);
+    // Lines that no pane shows are never laid out.
+    QString shown = FromUtf8(LastTraceLines(line, kTracePaneLineLimit));
     shown.truncate(static_cast<qsizetype>(TracePaneRoom(document.characterCount() - 1)));
     std::uniform_int_distribution<int> shade(0, 149);
     QTextCharFormat format;
@@ -150,11 +172,7 @@ void CXTraceWindow::ShowLine(CRichEdit& pane, const std::string& line) {
     QTextCursor cursor(&document);
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(shown, format);
-    if (const size_t cut = TracePaneCut(document.characterCount() - 1); cut > 0) {
-        QTextCursor head(&document);
-        head.setPosition(static_cast<int>(cut), QTextCursor::KeepAnchor);
-        head.removeSelectedText();
-    }
+    CutHead(document);
     pane.moveCursor(QTextCursor::End);
     pane.ensureCursorVisible();
 }
@@ -177,8 +195,8 @@ void CXTraceWindow::RedrawVariables() {
         CRichEdit& pane = *m_variablePanes[index];
         if (!changed[index] && !pane.document()->isModified())
             continue;
-        QString text =
-            QString::fromStdString(changed[index] ? *changed[index] : m_variables.PaneText(index));
+        const std::string all = changed[index] ? *changed[index] : m_variables.PaneText(index);
+        QString text = FromUtf8(FirstTraceLines(all, kTracePaneLineLimit));
         text.truncate(static_cast<qsizetype>(kTracePaneLimit));
         if (pane.toPlainText() != text)
             pane.setPlainText(text);

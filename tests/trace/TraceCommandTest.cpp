@@ -1,5 +1,6 @@
 #include "trace/TraceCommand.h"
 
+#include "trace/TracePaneText.h"
 #include "trace/TraceVariables.h"
 #include "trace/TraceWindowLayout.h"
 
@@ -154,6 +155,30 @@ TEST(TraceVariablesTest, NamesAndValuesAreCutAtWholeCharactersAndNewOnesDroppedW
     EXPECT_TRUE(variables.Set("v0", "changed")) << "a variable already there can still change";
     variables.Remove("v1");
     EXPECT_TRUE(variables.Set("now there is room", "0"));
+}
+
+TEST(TracePaneTextTest, LinesAreCountedAtLineBreaks) {
+    const struct {
+        std::string text;
+        size_t lines;
+        std::string last, first;
+    } cases[] = {
+        {"a\nb\nc\n", 2, "b\nc\n", "a\nb"},
+        {"a\nb\nc\n", 3, "a\nb\nc\n", "a\nb\nc"},
+        {"a\nb\nc", 1, "c", "a"},
+        {"a\nb\nc", 5, "a\nb\nc", "a\nb\nc"},
+        {"\n\n\n", 2, "\n\n", "\n"},
+        {"a\n", 1, "a\n", "a"},
+        {"abc", 0, "", ""},
+        {"", 1, "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LastTraceLines(c.text, c.lines), c.last) << c.text << " " << c.lines;
+        EXPECT_EQ(FirstTraceLines(c.text, c.lines), c.first) << c.text << " " << c.lines;
+    }
+    EXPECT_EQ(TracePaneLineCut(kTracePaneLineLimit), 0u);
+    EXPECT_EQ(TracePaneLineCut(kTracePaneLineLimit + 1),
+              kTracePaneLineLimit + 1 - kTraceKeptLinesAfterCut);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "support/PaneLines.h"
 #include "support/QtApp.h"
 #include "trace/TraceClient.h"
+#include "trace/TracePaneText.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -137,6 +138,39 @@ TEST_F(XTraceWindowTest, VariablesBeyondTheCapsAreCutOrDroppedAndThatIsToldOnce)
     ASSERT_EQ(notice.size(), 1) << "said once, not once a command";
     EXPECT_TRUE(notice[0].startsWith("trace window: at most 1024 variables"))
         << notice[0].toStdString();
+}
+
+TEST_F(XTraceWindowTest, PanesOfShortLinesAreCutByTheirLineCountKeepingTheNewest) {
+    const int sent = static_cast<int>(kTracePaneLineLimit) + 600;
+    for (int line = 0; line < sent; ++line)
+        Execute({"xta1:" + std::to_string(line)});
+    const QStringList lines = PaneLines(m_window.PaneA());
+    ASSERT_GE(lines.size(), static_cast<qsizetype>(kTraceKeptLinesAfterCut));
+    ASSERT_LE(lines.size(), static_cast<qsizetype>(kTracePaneLineLimit));
+    for (qsizetype back = 1; back <= lines.size(); ++back)
+        ASSERT_EQ(lines[lines.size() - back], QString::number(sent - back))
+            << "oldest lines go first";
+
+    const int mostBlocks = static_cast<int>(kTracePaneLineLimit) + 1; // the last one is empty
+    Execute({"xta2:" + std::string(100'000, '\n') + "newest"});
+    EXPECT_EQ(m_window.PaneB().document()->blockCount(), mostBlocks)
+        << "a command's lines beyond what a pane shows are dropped before they land";
+    EXPECT_TRUE(m_window.PaneB().toPlainText().endsWith("newest\n"));
+    Execute({"xta2:" + std::string(9'000, '\n')});
+    EXPECT_LE(m_window.PaneB().document()->blockCount(), mostBlocks);
+
+    for (int name = 0; name < 30; ++name)
+        Execute({"xts:n" + std::to_string(name) + "=" + std::string(4096, '\n')});
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        for (int pane = 0; pane < CTraceVariables::kPanes; ++pane)
+            if (m_window.VariablePane(pane).document()->blockCount() == 1)
+                return false;
+        return true;
+    }));
+    for (int pane = 0; pane < CTraceVariables::kPanes; ++pane)
+        EXPECT_LE(m_window.VariablePane(pane).document()->blockCount(),
+                  static_cast<int>(kTracePaneLineLimit))
+            << pane;
 }
 
 TEST_F(XTraceWindowTest, PhotographedWithLinesInBothPanesAndVariablesInAllThree) {
