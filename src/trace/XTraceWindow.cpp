@@ -122,7 +122,7 @@ void CXTraceWindow::Execute(const std::string& command) {
         break;
     case TraceCommandKind::Rect:
         SetOwnTraceWindowRect(parsed.rect);
-        MoveTo(FitToScreen(parsed.rect));
+        MoveTo(parsed.rect);
         break;
     case TraceCommandKind::None:
         break;
@@ -135,9 +135,10 @@ CTraceRect CXTraceWindow::FitToScreen(const CTraceRect& asked) const {
 }
 
 void CXTraceWindow::MoveTo(const CTraceRect& rect) {
-    move(rect.left, rect.top);
-    resize(FitExtent(rect.left, rect.right, QWIDGETSIZE_MAX),
-           FitExtent(rect.top, rect.bottom, QWIDGETSIZE_MAX));
+    const CTraceRect fitted = FitToScreen(rect);
+    move(fitted.left, fitted.top);
+    resize(FitExtent(fitted.left, fitted.right, QWIDGETSIZE_MAX),
+           FitExtent(fitted.top, fitted.bottom, QWIDGETSIZE_MAX));
 }
 
 std::optional<CTraceRect> CXTraceWindow::ScreenArea() const {

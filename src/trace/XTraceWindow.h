@@ -35,7 +35,8 @@ public:
 
     void Execute(const std::string& command);
     // Puts the window's frame corner at the rectangle's and gives its client area the
-    // rectangle's size, at least 1 x 1 pixels.
+    // rectangle's size, at least 1 x 1 pixels, fitted to its screen (the frame counts once the
+    // window is shown and has one).
     void MoveTo(const CTraceRect& rect);
 
     CRichEdit& PaneA() const { return *m_paneA; }
@@ -54,7 +55,7 @@ protected:
 private:
     // The available area of the window's screen (or the primary one), less the frame.
     std::optional<CTraceRect> ScreenArea() const;
-    // A command's rectangle fitted to that area, so that it never outgrows the screen.
+    // A rectangle fitted to that area, so that the window never outgrows the screen.
     CTraceRect FitToScreen(const CTraceRect& asked) const;
     CRichEdit* MakePane();
     void Append(CRichEdit& pane, const std::string& text, bool stamped);
