@@ -23,4 +23,30 @@ size_t TracePaneCut(size_t length) {
     return length > kTraceCutAbove ? length - kTraceKeptAfterCut : 0;
 }
 
+size_t TracePaneLineCut(size_t lines) {
+    return lines > kTracePaneLineLimit ? lines - kTraceKeptLinesAfterCut : 0;
+}
+
+std::string_view LastTraceLines(std::string_view text, size_t lines) {
+    if (lines == 0)
+        return text.substr(text.size());
+    size_t end = text.size() - (text.ends_with('\n') ? 1 : 0); // before the last line's break
+    for (size_t found = 0; found < lines; ++found) {
+        end = end == 0 ? std::string_view::npos : text.rfind('\n', end - 1);
+        if (end == std::string_view::npos)
+            return text;
+    }
+    return text.substr(end + 1);
+}
+
+std::string_view FirstTraceLines(std::string_view text, size_t lines) {
+    size_t end = 0;
+    for (size_t found = 0; found < lines; ++found) {
+        end = text.find('\n', found == 0 ? 0 : end + 1);
+        if (end == std::string_view::npos)
+            return text;
+    }
+    return text.substr(0, end);
+}
+
 } // namespace brivox

@@ -2,6 +2,24 @@
 
 namespace brivox {
 
+namespace {
+
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// The text cut to at most the given bytes without splitting a UTF-8 character.
+std::string_view CutToBytes(std::string_view text, size_t bytes) {
+    if (text.size() <= bytes)
+        return text;
+    size_t end = bytes;
+    while (end > 0 && IsContinuationByte(text[end]))
+        --end;
+    return text.substr(0, end);
+}
+
+} // namespace
+
 int VariablePane(std::string_view name) {
     long sum = 0;
     for (const char c : name)
@@ -9,17 +27,27 @@ int VariablePane(std::string_view name) {
     return static_cast<int>((sum % 3 + 3) % 3);
 }
 
-void CTraceVariables::Set(const std::string& name, const std::string& value) {
-    auto [entry, added] = m_values.try_emplace(name, value);
-    if (!added && entry->second == value)
-        return;
-    entry->second = value;
-    m_changed[VariablePane(name)] = true;
+bool CTraceVariables::Set(std::string_view name, std::string_view value) {
+    const std::string_view keptName = CutToBytes(name, kMaxNameBytes);
+    const std::string_view keptValue = CutToBytes(value, kMaxValueBytes);
+    const bool whole = keptName.size() == name.size() && keptValue.size() == value.size();
+    const auto entry = m_values.find(keptName);
+    if (entry == m_values.end() && m_values.size() >= kMaxVariables)
+        return false;
+    if (entry != m_values.end() && entry->second == keptValue)
+        return whole;
+    m_changed[VariablePane(keptName)] = true;
+    // Made to size: a value cut from a long command must not keep the command's capacity.
+    m_values.insert_or_assign(std::string(keptName), std::string(keptValue));
+    return whole;
 }
 
-void CTraceVariables::Remove(const std::string& name) {
-    if (m_values.erase(name) > 0)
-        m_changed[VariablePane(name)] = true;
+void CTraceVariables::Remove(std::string_view name) {
+    const auto entry = m_values.find(CutToBytes(name, kMaxNameBytes));
+    if (entry == m_values.end())
+        return;
+    m_changed[VariablePane(entry->first)] = true;
+    m_values.erase(entry);
 }
 
 std::string CTraceVariables::PaneText(int pane) const {

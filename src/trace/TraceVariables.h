@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -19,8 +20,20 @@ public:
     static constexpr int kPanes = 3;
     using PaneTexts = std::array<std::optional<std::string>, kPanes>;
 
-    void Set(const std::string& name, const std::string& value);
-    void Remove(const std::string& name);
+    // Any process may send variables, so what they cost is bounded. The panes lay all of them
+    // out on three lines, some 40 bytes of memory for each character shown; these caps (1.3 MB
+    // of text at most) keep that within tens of MB, and a trace watches tens of variables of a
+    // few words.
+    static constexpr size_t kMaxVariables = 1024;
+    static constexpr size_t kMaxNameBytes = 256;
+    static constexpr size_t kMaxValueBytes = 1024;
+
+    // A name or value beyond its cap is cut at the last whole UTF-8 character within it, and a
+    // new variable beyond kMaxVariables is dropped. False when a cap cut or dropped something.
+    bool Set(std::string_view name, std::string_view value);
+    // The name is cut as Set cuts it, so that a variable goes by the name it was set with.
+    void Remove(std::string_view name);
+    size_t Count() const { return m_values.size(); }
 
     // A pane's variables as name=value joined by ",  ".
     std::string PaneText(int pane) const;
@@ -28,7 +41,7 @@ public:
     PaneTexts TakeChangedPanes();
 
 private:
-    std::map<std::string, std::string> m_values;
+    std::map<std::string, std::string, std::less<>> m_values;
     std::array<bool, kPanes> m_changed{};
 };
 

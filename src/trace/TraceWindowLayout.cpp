@@ -1,5 +1,6 @@
 #include "trace/TraceWindowLayout.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace brivox {
@@ -29,6 +30,16 @@ std::array<CTraceRect, 3> VariablePanes(const CTraceRect& block) {
              {block.left, top + Part(height, 6666), block.right, bottom}}};
 }
 
+// How much of a fitted window stays on the screen at least, in each direction: enough to take
+// hold of it and drag it back.
+constexpr int kReachable = 100;
+
+// The corner coordinate of an extent of this size inside [low, high), with up to kReachable
+// pixels of it before high.
+int FitCorner(int at, int extent, int low, int high) {
+    return std::clamp(at, low, std::max(low, high - std::min(extent, kReachable)));
+}
+
 } // namespace
 
 CTraceWindowLayout LayOutTraceWindow(int width, int height) {
@@ -51,6 +62,18 @@ CTraceWindowLayout LayOutTraceWindow(int width, int height) {
     layout.paneA = Shrunk(paneA, 1, 0);
     layout.paneB = Shrunk(paneB, 1, 1);
     return layout;
+}
+
+int FitExtent(int low, int high, int most) {
+    return static_cast<int>(std::clamp<int64_t>(int64_t{high} - low, 1, std::max(most, 1)));
+}
+
+CTraceRect FitTraceRect(const CTraceRect& asked, const CTraceRect& area) {
+    const int width = FitExtent(asked.left, asked.right, area.right - area.left);
+    const int height = FitExtent(asked.top, asked.bottom, area.bottom - area.top);
+    const int left = FitCorner(asked.left, width, area.left, area.right);
+    const int top = FitCorner(asked.top, height, area.top, area.bottom);
+    return {left, top, left + width, top + height};
 }
 
 } // namespace brivox

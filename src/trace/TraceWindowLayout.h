@@ -18,4 +18,13 @@ struct CTraceWindowLayout {
 // of the width), a tall one stacks them; the check box sits above the first variable pane.
 CTraceWindowLayout LayOutTraceWindow(int width, int height);
 
+// high - low without overflow, between 1 and most (or 1 when most is smaller).
+int FitExtent(int low, int high, int most);
+
+// The rectangle a command asks for, fitted to a screen's area: no wider or taller than the area,
+// its top-left corner inside it and at least 100 pixels of it (all of a smaller one) on it, so
+// that the window is never larger than the screen nor out of the user's reach. Otherwise the
+// rectangle is kept, even where it hangs over the area's right or bottom edge.
+CTraceRect FitTraceRect(const CTraceRect& asked, const CTraceRect& area);
+
 } // namespace brivox

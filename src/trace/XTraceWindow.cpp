@@ -7,12 +7,15 @@
 
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimerEvent>
 #include <algorithm>
-#include <cstdint>
 #include <ctime>
+#include <string_view>
 
 namespace brivox {
 
@@ -31,14 +34,34 @@ QFont TraceWindowFont() {
     return font;
 }
 
-QRect ToQRect(const CTraceRect& rect) {
-    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// right - left without overflow, between 1 and the largest widget size.
-int Extent(int low, int high) {
-    const int64_t extent = int64_t{high} - low;
-    return static_cast<int>(std::clamp<int64_t>(extent, 1, QWIDGETSIZE_MAX));
+std::string VariableCapNotice() {
+    using Variables = CTraceVariables;
+    return "trace window: at most " + std::to_string(Variables::kMaxVariables) +
+           " variables are kept, names cut to " + std::to_string(Variables::kMaxNameBytes) +
+           " bytes and values to " + std::to_string(Variables::kMaxValueBytes) +
+           " bytes; more variables are dropped";
+}
+
+// Drops a log pane's oldest text past its character cut or its line cut, whichever takes more.
+void CutHead(QTextDocument& document) {
+    const auto lines = static_cast<size_t>(document.blockCount() - 1);
+    const auto length = static_cast<size_t>(document.characterCount() - 1);
+    const int lineCut =
+        document.findBlockByNumber(static_cast<int>(TracePaneLineCut(lines))).position();
+    const int cut = std::max(static_cast<int>(TracePaneCut(length)), lineCut);
+    if (cut == 0)
+        return;
+    QTextCursor head(&document);
+    head.setPosition(cut, QTextCursor::KeepAnchor);
+    head.removeSelectedText();
+}
+
+QRect ToQRect(const CTraceRect& rect) {
+    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
 } // namespace
@@ -80,7 +103,8 @@ void CXTraceWindow::Execute(const std::string& command) {
     const CTraceCommand parsed = ParseTraceCommand(command);
     switch (parsed.kind) {
     case TraceCommandKind::SetVariable:
-        m_variables.Set(parsed.name, parsed.text);
+        if (!m_variables.Set(parsed.name, parsed.text))
+            TellVariableCap();
         break;
     case TraceCommandKind::RemoveVariable:
         m_variables.Remove(parsed.name);
@@ -105,36 +129,60 @@ void CXTraceWindow::Execute(const std::string& command) {
     }
 }
 
+CTraceRect CXTraceWindow::FitToScreen(const CTraceRect& asked) const {
+    const std::optional<CTraceRect> area = ScreenArea();
+    return area ? FitTraceRect(asked, *area) : asked;
+}
+
 void CXTraceWindow::MoveTo(const CTraceRect& rect) {
-    move(rect.left, rect.top);
-    resize(Extent(rect.left, rect.right), Extent(rect.top, rect.bottom));
+    const CTraceRect fitted = FitToScreen(rect);
+    move(fitted.left, fitted.top);
+    resize(FitExtent(fitted.left, fitted.right, QWIDGETSIZE_MAX),
+           FitExtent(fitted.top, fitted.bottom, QWIDGETSIZE_MAX));
+}
+
+std::optional<CTraceRect> CXTraceWindow::ScreenArea() const {
+    const QScreen* shown = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    if (shown == nullptr)
+        return std::nullopt;
+    const QRect area = shown->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();
+    return CTraceRect{area.left(), area.top(), area.left() + area.width() - frame.width(),
+                      area.top() + area.height() - frame.height()};
 }
 
 void CXTraceWindow::Append(CRichEdit& pane, const std::string& text, bool stamped) {
+    if (!m_displayLog->isChecked())
+        return;
     std::uniform_int_distribution<int> indent(0, 9);
-    std::uniform_int_distribution<int> shade(0, 149);
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    QString line = QString::fromStdString(
-        FormatTracePaneLine(text, stamped ? &local : nullptr, indent(m_random)));
-    if (m_displayLog->isChecked()) {
-        QTextDocument& document = *pane.document();
-        line.truncate(static_cast<qsizetype>(TracePaneRoom(document.characterCount() - 1)));
-        QTextCharFormat format;
-        format.setFontWeight(QFont::Normal);
-        format.setForeground(QColor(shade(m_random), shade(m_random), shade(m_random)));
-        QTextCursor cursor(&document);
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(line, format);
-    }
-    if (const size_t cut = TracePaneCut(pane.document()->characterCount() - 1); cut > 0) {
-        QTextCursor head(pane.document());
-        head.setPosition(static_cast<int>(cut), QTextCursor::KeepAnchor);
-        head.removeSelectedText();
-    }
+    ShowLine(pane, FormatTracePaneLine(text, stamped ? &local : nullptr, indent(m_random)));
+}
+
+void CXTraceWindow::ShowLine(CRichEdit& pane, const std::string& line) {
+    QTextDocument& document = *pane.document();
+    // Lines that no pane shows are never laid out.
+    QString shown = FromUtf8(LastTraceLines(line, kTracePaneLineLimit));
+    shown.truncate(static_cast<qsizetype>(TracePaneRoom(document.characterCount() - 1)));
+    std::uniform_int_distribution<int> shade(0, 149);
+    QTextCharFormat format;
+    format.setFontWeight(QFont::Normal);
+    format.setForeground(QColor(shade(m_random), shade(m_random), shade(m_random)));
+    QTextCursor cursor(&document);
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(shown, format);
+    CutHead(document);
     pane.moveCursor(QTextCursor::End);
     pane.ensureCursorVisible();
+}
+
+void CXTraceWindow::TellVariableCap() {
+    if (m_variableCapTold)
+        return;
+    m_variableCapTold = true;
+    ShowLine(*m_paneA, FormatTracePaneLine(VariableCapNotice(), nullptr, 0));
 }
 
 void CXTraceWindow::Clear() {
@@ -148,8 +196,8 @@ void CXTraceWindow::RedrawVariables() {
         CRichEdit& pane = *m_variablePanes[index];
         if (!changed[index] && !pane.document()->isModified())
             continue;
-        QString text =
-            QString::fromStdString(changed[index] ? *changed[index] : m_variables.PaneText(index));
+        const std::string all = changed[index] ? *changed[index] : m_variables.PaneText(index);
+        QString text = FromUtf8(FirstTraceLines(all, kTracePaneLineLimit));
         text.truncate(static_cast<qsizetype>(kTracePaneLimit));
         if (pane.toPlainText() != text)
             pane.setPlainText(text);

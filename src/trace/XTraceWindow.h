@@ -7,6 +7,7 @@
 #include <QBasicTimer>
 #include <QWidget>
 #include <array>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -34,7 +35,8 @@ public:
 
     void Execute(const std::string& command);
     // Puts the window's frame corner at the rectangle's and gives its client area the
-    // rectangle's size, at least 1 x 1 pixels.
+    // rectangle's size, at least 1 x 1 pixels, fitted to its screen (the frame counts once the
+    // window is shown and has one).
     void MoveTo(const CTraceRect& rect);
 
     CRichEdit& PaneA() const { return *m_paneA; }
@@ -51,8 +53,17 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    // The available area of the window's screen (or the primary one), less the frame.
+    std::optional<CTraceRect> ScreenArea() const;
+    // A rectangle fitted to that area, so that the window never outgrows the screen.
+    CTraceRect FitToScreen(const CTraceRect& asked) const;
     CRichEdit* MakePane();
     void Append(CRichEdit& pane, const std::string& text, bool stamped);
+    // Adds a line to a log pane in a random dark colour, keeps the pane within its bounds and
+    // scrolls to its end.
+    void ShowLine(CRichEdit& pane, const std::string& line);
+    // Says once, in pane A, that a variable met a cap, even while "Display Log" is unchecked.
+    void TellVariableCap();
     void Clear();
     void RedrawVariables();
 
@@ -61,6 +72,7 @@ private:
     std::array<CRichEdit*, CTraceVariables::kPanes> m_variablePanes;
     QCheckBox* m_displayLog;
     CTraceVariables m_variables;
+    bool m_variableCapTold = false;
     std::minstd_rand m_random;
     QBasicTimer m_refresh;
     CTraceChannel m_channel;

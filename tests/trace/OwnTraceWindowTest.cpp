@@ -9,6 +9,7 @@
 #include "trace/TraceSocket.h"
 #include "trace/XTraceWindow.h"
 
+#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <thread>
@@ -60,6 +61,18 @@ TEST_F(OwnTraceWindowTest, MadeAtTheFirstLineShowingLinesOnlyWhileVisible) {
     EXPECT_FALSE(PathExists(m_socket)) << "the socket file goes with the window";
     TraceToWindow("after it closed", false);
     EXPECT_EQ(m_own.Window(), nullptr) << "the search is made once per process";
+}
+
+TEST_F(OwnTraceWindowTest, ARectangleLargerThanTheScreenIsFittedWhenTheWindowIsMade) {
+    SetOwnTraceWindowRect({-5000, 0, 32767, 32767});
+    TraceToWindow("fitted", false);
+    SetOwnTraceWindowRect({0, 0, 200, 700});
+    ASSERT_NE(m_own.Window(), nullptr);
+    const QRect screen = m_own.Window()->screen()->availableGeometry();
+    const QRect window = m_own.Window()->geometry(); // its frame is not known before it is shown
+    EXPECT_LE(window.width(), screen.width());
+    EXPECT_LE(window.height(), screen.height());
+    EXPECT_TRUE(screen.contains(window.topLeft()));
 }
 
 TEST_F(OwnTraceWindowTest, AStaleSocketFileDoesNotStopTheOwnWindow) {

@@ -4,11 +4,13 @@
 #include "support/PaneLines.h"
 #include "support/QtApp.h"
 #include "trace/TraceClient.h"
+#include "trace/TracePaneText.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFontInfo>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <QTextBlock>
 #include <gtest/gtest.h>
@@ -93,6 +95,82 @@ TEST_F(XTraceWindowTest, RectangleMovesTheWindowAndKeepsAtLeastOnePixel) {
     EXPECT_EQ(m_window.geometry().size(), QSize(1, 1));
     Execute({"xtrect:-2147483648,0,2147483647,100"});
     EXPECT_EQ(m_window.height(), 100);
+}
+
+TEST_F(XTraceWindowTest, ARectangleLargerThanTheScreenOrOffItIsFittedToTheScreen) {
+    const QRect screen = m_window.screen()->availableGeometry();
+    for (const char* command : {"xtrect:0,0,32767,32767", "xtrect:-50000,-50000,-49000,-49000",
+                                "xtrect:40000,40000,40100,40100"}) {
+        Execute({command});
+        const QRect frame = m_window.frameGeometry();
+        EXPECT_LE(frame.width(), screen.width()) << command;
+        EXPECT_LE(frame.height(), screen.height()) << command;
+        EXPECT_TRUE(screen.contains(frame.topLeft())) << command;
+    }
+    EXPECT_EQ(m_window.size(), QSize(100, 100));
+    EXPECT_EQ(OwnTraceWindowRect(), (CTraceRect{40000, 40000, 40100, 40100}))
+        << "the rectangle asked for is kept, only the window is fitted";
+}
+
+TEST_F(XTraceWindowTest, VariablesBeyondTheCapsAreCutOrDroppedAndThatIsToldOnce) {
+    using V = CTraceVariables;
+    m_window.DisplayLog().click(); // the notice is the window's own, not a trace line
+    Execute({"xts:fits=" + std::string(V::kMaxValueBytes, 'v')});
+    EXPECT_EQ(m_window.PaneA().toPlainText().toStdString(), "")
+        << "nothing to tell while every variable fits";
+    const std::string longName(V::kMaxNameBytes + 10, 'n');
+    Execute({"xts:" + longName + "=" + std::string(V::kMaxValueBytes + 10, 'v')});
+    for (size_t i = 0; i < V::kMaxVariables + 10; ++i)
+        Execute({"xts:v" + std::to_string(i) + "=" + std::to_string(i)});
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        qsizetype shown = 0;
+        for (int pane = 0; pane < V::kPanes; ++pane)
+            shown += m_window.VariablePane(pane).toPlainText().split(",  ").size();
+        return shown == static_cast<qsizetype>(V::kMaxVariables);
+    })) << "the variables beyond the cap are dropped";
+    const QString cut = QString::fromStdString(longName.substr(0, V::kMaxNameBytes) + "=" +
+                                               std::string(V::kMaxValueBytes, 'v'));
+    EXPECT_TRUE(m_window.VariablePane(VariablePane(longName.substr(0, V::kMaxNameBytes)))
+                    .toPlainText()
+                    .split(",  ")
+                    .contains(cut));
+    const QStringList notice = PaneLines(m_window.PaneA());
+    ASSERT_EQ(notice.size(), 1) << "said once, not once a command";
+    EXPECT_TRUE(notice[0].startsWith("trace window: at most 1024 variables"))
+        << notice[0].toStdString();
+}
+
+TEST_F(XTraceWindowTest, PanesOfShortLinesAreCutByTheirLineCountKeepingTheNewest) {
+    const int sent = static_cast<int>(kTracePaneLineLimit) + 600;
+    for (int line = 0; line < sent; ++line)
+        Execute({"xta1:" + std::to_string(line)});
+    const QStringList lines = PaneLines(m_window.PaneA());
+    ASSERT_GE(lines.size(), static_cast<qsizetype>(kTraceKeptLinesAfterCut));
+    ASSERT_LE(lines.size(), static_cast<qsizetype>(kTracePaneLineLimit));
+    for (qsizetype back = 1; back <= lines.size(); ++back)
+        ASSERT_EQ(lines[lines.size() - back], QString::number(sent - back))
+            << "oldest lines go first";
+
+    const int mostBlocks = static_cast<int>(kTracePaneLineLimit) + 1; // the last one is empty
+    Execute({"xta2:" + std::string(100'000, '\n') + "newest"});
+    EXPECT_EQ(m_window.PaneB().document()->blockCount(), mostBlocks)
+        << "a command's lines beyond what a pane shows are dropped before they land";
+    EXPECT_TRUE(m_window.PaneB().toPlainText().endsWith("newest\n"));
+    Execute({"xta2:" + std::string(9'000, '\n')});
+    EXPECT_LE(m_window.PaneB().document()->blockCount(), mostBlocks);
+
+    for (int name = 0; name < 30; ++name)
+        Execute({"xts:n" + std::to_string(name) + "=" + std::string(4096, '\n')});
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        for (int pane = 0; pane < CTraceVariables::kPanes; ++pane)
+            if (m_window.VariablePane(pane).document()->blockCount() == 1)
+                return false;
+        return true;
+    }));
+    for (int pane = 0; pane < CTraceVariables::kPanes; ++pane)
+        EXPECT_LE(m_window.VariablePane(pane).document()->blockCount(),
+                  static_cast<int>(kTracePaneLineLimit))
+            << pane;
 }
 
 TEST_F(XTraceWindowTest, PhotographedWithLinesInBothPanesAndVariablesInAllThree) {
