@@ -273,6 +273,23 @@ TEST_F(SessionSendingTest, RepeatSendsOnItsCycleUntilEscapeIsHeldDown) {
     EXPECT_TRUE(Enabled(kSend));
 }
 
+TEST_F(SessionSendingTest, RepeatWithAScriptThatDoesNotCompileShowsItOnceAndStops) {
+    test::CMessageRecorder boxes;
+    SendText(1, "41");
+    EXPECT_EQ(m_pty.Receive(1), Bytes{0x41});
+    Input()->setPlainText("41 4Z");
+    Edit(kRepeatCycle)->setText("20");
+    Button(kRepeat)->click();
+    EXPECT_TRUE(test::RunEventsUntil([&] { return !Button(kRepeat)->isChecked(); }, 2000));
+    test::RunEventsUntil([] { return false; }, 200); // ten cycles, were it still running
+    ASSERT_EQ(boxes.Requests().size(), 1u);
+    EXPECT_EQ(boxes.Requests()[0].caption, "Syntax Error");
+    EXPECT_EQ(boxes.Requests()[0].type, kMbOk | kMbIconError);
+    EXPECT_EQ(Input()->textCursor().selectedText(), "Z");
+    EXPECT_TRUE(Enabled(kSend));
+    EXPECT_EQ(m_pty.Receive(1, 100), Bytes{}) << "not the program the earlier send left";
+}
+
 TEST_F(SessionSendingTest, EscapeAndClosingThePortEndAWaitingRun) {
     std::vector<std::pair<int, std::string>> history;
     Form().SetSendHistoryHook(
