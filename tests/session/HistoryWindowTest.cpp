@@ -9,11 +9,13 @@
 #include "support/LayoutCheck.h"
 #include "support/MessageRecorder.h"
 #include "support/PortTestSupport.h"
+#include "support/TempFolder.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -196,6 +198,23 @@ TEST_F(HistoryWindowTest, PlacedLeftOfTheButtonAndOneInTheApplication) {
     EXPECT_EQ(Window()->Form(), child->Form());
     delete child;
     EXPECT_TRUE(Gone()) << "it goes with its form";
+}
+
+TEST_F(HistoryWindowTest, ModbusAndFileSendsRecordNoEmptyEntry) {
+    test::CTempFolder folder;
+    test::WriteTestFile(folder.Path("data.bin"), "AB");
+    qobject_cast<QPlainTextEdit*>(Form().Control(kFilePath))
+        ->setPlainText(QString::fromStdString(folder.Path("data.bin")));
+    for (const int mode : {4, 5, 6}) {
+        Choose(kMode, mode);
+        Button(kSend)->click();
+        EXPECT_FALSE(m_pty.Receive(1).empty()) << "mode " << mode << " sent";
+        m_pty.Receive(100, 100);
+        EXPECT_EQ(List(mode).Count(), 0) << "mode " << mode;
+        CHistoryList saved(mode);
+        saved.LoadHistory();
+        EXPECT_EQ(saved.Count(), 0) << "mode " << mode;
+    }
 }
 
 TEST_F(HistoryWindowTest, TheGuideShowsItsExamplesAsTheyStand) {
