@@ -171,6 +171,7 @@ TEST_F(HistoryWindowTest, ItClosesOnDeactivationOrAClickButNotUnderItsQuestion) 
 }
 
 TEST_F(HistoryWindowTest, PlacedLeftOfTheButtonAndOneInTheApplication) {
+    m_host->move(400, 40); // room on the left
     Open({"[mem]41 42 <06>", "\"DALMENO\" 0D 0A", "05 <06 00 10>"});
     const QPoint button = Form().Control(kHistory)->mapToGlobal(QPoint(0, 0));
     EXPECT_EQ(Window()->frameGeometry().right() + 1, button.x() - 10);
@@ -198,6 +199,43 @@ TEST_F(HistoryWindowTest, PlacedLeftOfTheButtonAndOneInTheApplication) {
     EXPECT_EQ(Window()->Form(), child->Form());
     delete child;
     EXPECT_TRUE(Gone()) << "it goes with its form";
+}
+
+TEST(HistoryFramePositionTest, LeftOfTheButtonShiftedJustInsideTheScreen) {
+    const QRect screen(0, 0, 1280, 1024);
+    const QSize frame(300, 200);
+    const struct {
+        QRect available;
+        QPoint button;
+        QPoint expected;
+    } cases[] = {
+        {screen, {500, 100}, {190, 100}},
+        {screen, {100, 100}, {0, 100}},
+        {screen, {500, 900}, {190, 824}},
+        {QRect(1280, 30, 1280, 994), {1400, 10}, {1280, 30}}, // a second screen, a top panel
+        {QRect(0, 0, 200, 100), {500, 100}, {0, 0}},          // larger than the screen
+        {QRect(), {100, 100}, {-210, 100}},                   // no screen known
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HistoryFramePosition(QRect(c.button, QSize(56, 22)), frame, c.available),
+                  c.expected)
+            << c.button.x() << "," << c.button.y();
+}
+
+// The press takes the activation from the window, which closes itself before the button is
+// released: the click must not open another.
+TEST_F(HistoryWindowTest, HistoryClosesAnOpenWindowAndOpensNoNewOne) {
+    QWidget* button = Form().Control(kHistory);
+    Open({"41"});
+    Window()->activateWindow();
+    ASSERT_TRUE(test::RunEventsUntil([&] { return Window()->isActiveWindow(); }, 2000));
+    QTest::mousePress(button, Qt::LeftButton);
+    m_host->activateWindow();
+    EXPECT_TRUE(test::RunEventsUntil([&] { return Window() == nullptr; }, 2000));
+    QTest::mouseRelease(button, Qt::LeftButton);
+    EXPECT_TRUE(Gone());
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_NE(Window(), nullptr) << "a click with none open opens one";
 }
 
 TEST_F(HistoryWindowTest, ModbusAndFileSendsRecordNoEmptyEntry) {

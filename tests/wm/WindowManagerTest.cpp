@@ -1,9 +1,12 @@
 // The main frame and child sessions as a window manager (openbox on Xvfb) sees them.
 #include "XServerLane.h"
 #include "app/AboutBox.h"
+#include "app/BrivoxApp.h"
 #include "app/MainFrame.h"
 #include "app/SessionHost.h"
 #include "options/GlobalOptions.h"
+#include "platform/DialogBuilder.h"
+#include "session/HistoryWindow.h"
 #include "session/SessionForm.h"
 #include "session/SessionFormIds.h"
 #include "support/LayoutCheck.h"
@@ -17,6 +20,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
@@ -243,6 +247,130 @@ TEST_F(WindowManagerTest, AChildsPortMessageBelongsToItsWindowAndShowsItsCaption
     QFont titleFont = QApplication::font();
     titleFont.setBold(true);
     EXPECT_GE(boxWidth, QFontMetrics(titleFont).horizontalAdvance(caption) + 100);
+}
+
+// Counts the events of a type that reach any object while it filters them.
+class CEventCounter : public QObject {
+public:
+    CEventCounter(QEvent::Type type, int& count) : m_type(type), m_count(count) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        m_count += event->type() == m_type ? 1 : 0;
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    int& m_count;
+};
+
+// The History window of the main session, the button that opens and closes it, as a user meets
+// them under a window manager.
+class HistoryUnderWindowManagerTest : public WindowManagerTest {
+protected:
+    HistoryUnderWindowManagerTest() {
+        for (const char* entry : {"41 42 <06>", "05 <06 00 10>"})
+            m_brivox.HistoryList(1)->AddToHistory(entry);
+    }
+
+    CSessionForm& StartInDetailMode(QPoint frameAt) {
+        CSessionForm& form = *StartFrame().View().MainHost()->Form();
+        MoveFrameTo(m_frame.get(), frameAt);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return WmGeometry(Id(*m_frame)).frame.topLeft() == frameAt; }, kSettleMs));
+        EXPECT_TRUE(WaitForStableGeometry(*m_frame));
+        auto* mode = qobject_cast<QComboBox*>(form.Control(idc::kMode));
+        mode->setCurrentIndex(1);
+        emit mode->activated(1);
+        return form;
+    }
+    QWidget* HistoryButton(CSessionForm& form) { return form.Control(idc::kHistory); }
+    QRect ButtonOnScreen(CSessionForm& form) {
+        return {HistoryButton(form)->mapToGlobal(QPoint(0, 0)), HistoryButton(form)->size()};
+    }
+    // Opened by the button and settled where it stays: active, its frame still.
+    CHistoryWindow* OpenHistory(CSessionForm& form) {
+        ClickOnScreen(ButtonOnScreen(form).center());
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return m_brivox.HistoryWindow() != nullptr; }, kSettleMs));
+        CHistoryWindow* window = m_brivox.HistoryWindow();
+        if (window == nullptr)
+            return nullptr;
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window, kSettleMs));
+        EXPECT_TRUE(WaitForStableGeometry(*window));
+        return window;
+    }
+    // A real click of the pointer, through the X server and the window manager, held as long as
+    // a hand holds it; returns once the release has reached the program.
+    void ClickOnScreen(QPoint at) {
+        int releases = 0;
+        CEventCounter counter(QEvent::MouseButtonRelease, releases);
+        qApp->installEventFilter(&counter);
+        CommandOutput("xdotool mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()) +
+                      " mousedown 1 sleep 0.15 mouseup 1");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return releases > 0; }, kSettleMs));
+        qApp->removeEventFilter(&counter);
+        QCoreApplication::processEvents();
+    }
+    // The caption of the question a button of the window asks, as the window manager reads it.
+    std::string QuestionCaption(CHistoryWindow& window, int buttonId) {
+        std::string caption;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !QTest::qWaitForWindowExposed(box, kSettleMs))
+                return;
+            caption = XProperty(Id(*box), "_NET_WM_NAME");
+            box->button(QMessageBox::No)->click();
+        });
+        qobject_cast<QAbstractButton*>(ControlById(&window, buttonId))->click();
+        return caption;
+    }
+
+    CBrivoxApp m_brivox;
+};
+
+TEST_F(HistoryUnderWindowManagerTest, ItsFrameStandsLeftOfTheButtonAndInsideTheScreen) {
+    CSessionForm& form = StartInDetailMode(QPoint(500, 120));
+    CHistoryWindow* window = OpenHistory(form);
+    ASSERT_NE(window, nullptr);
+    const QRect button = ButtonOnScreen(form);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QRect frame = WmGeometry(Id(*window)).frame;
+            return frame.right() + 1 == button.left() - 10 && frame.top() == button.top();
+        },
+        kSettleMs))
+        << "frame at " << WmGeometry(Id(*window)).frame.x() << ","
+        << WmGeometry(Id(*window)).frame.y() << ", button at " << button.x() << "," << button.y();
+    ClickOnScreen(ButtonOnScreen(form).center());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_brivox.IsHistoryWindowAround(); }, kSettleMs));
+    EXPECT_EQ(m_brivox.HistoryWindow(), nullptr) << "the click closed it and opened none";
+
+    // At the screen's left edge there is no room left of the button: shifted just inside.
+    MoveFrameTo(m_frame.get(), QPoint(0, 120));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return WmGeometry(Id(*m_frame)).frame.x() == 0; }, kSettleMs));
+    ASSERT_TRUE(WaitForStableGeometry(*m_frame));
+    window = OpenHistory(form);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QRect frame = WmGeometry(Id(*window)).frame;
+            return frame.left() == 0 && frame.top() == ButtonOnScreen(form).top();
+        },
+        kSettleMs))
+        << "frame at " << WmGeometry(Id(*window)).frame.x();
+    Photograph("history-at-screen-edge");
+}
+
+TEST_F(HistoryUnderWindowManagerTest, BothDeleteQuestionsHaveEmptyCaptions) {
+    CSessionForm& form = StartInDetailMode(QPoint(500, 120));
+    CHistoryWindow* window = OpenHistory(form);
+    ASSERT_NE(window, nullptr);
+    qobject_cast<QListWidget*>(ControlById(window, 1059))->setCurrentRow(0);
+    const std::string blank = "_NET_WM_NAME(UTF8_STRING) = \" \"";
+    EXPECT_EQ(QuestionCaption(*window, 1013), blank) << "Delete selected item ?";
+    EXPECT_EQ(QuestionCaption(*window, 1015), blank) << "Delete all items ?";
+    EXPECT_EQ(m_brivox.HistoryList(1)->Count(), 2) << "both answered No";
 }
 
 } // namespace
