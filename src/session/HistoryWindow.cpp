@@ -180,13 +180,14 @@ void CHistoryWindow::OnSelectionChanged() {
     PutIntoInputBox(Selected());
 }
 
-// With "Double-click to send" the form sends as its Send button does, and the window stays.
+// With "Double-click to send" the form sends as its Send button does, and the window stays. While
+// the button cannot send (port closed, Repeat or Test Send on) it is a plain double-click.
 void CHistoryWindow::OnDoubleClicked(int row) {
     m_autoClose = false;
     PutIntoInputBox(row);
-    if (Button(this, kDoubleClickToSend)->isChecked()) {
-        if (m_form)
-            qobject_cast<QAbstractButton*>(m_form->Control(idc::kSend))->click();
+    auto* send = m_form ? qobject_cast<QAbstractButton*>(m_form->Control(idc::kSend)) : nullptr;
+    if (Button(this, kDoubleClickToSend)->isChecked() && send != nullptr && send->isEnabled()) {
+        send->click();
     } else {
         CloseAndRefocus();
     }

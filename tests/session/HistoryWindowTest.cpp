@@ -238,6 +238,24 @@ TEST_F(HistoryWindowTest, HistoryClosesAnOpenWindowAndOpensNoNewOne) {
     EXPECT_NE(Window(), nullptr) << "a click with none open opens one";
 }
 
+TEST_F(HistoryWindowTest, DoubleClickToSendWhileSendCannotSendOnlyFillsTheBox) {
+    Edit(kRepeatCycle)->setText("1000000");
+    const std::pair<int, const char*> blockers[] = {
+        {kOpenClose, "port closed"}, {kRepeat, "Repeat"}, {kTestSend, "Test Send"}};
+    for (const auto& [id, blocker] : blockers) {
+        Input()->clear();
+        Button(id)->click();
+        ASSERT_FALSE(Enabled(kSend)) << blocker;
+        Open({"41 42"});
+        In(1053)->click();
+        Click(0, true);
+        EXPECT_TRUE(Gone()) << blocker << ": closed as by a plain double-click";
+        EXPECT_EQ(Input()->toPlainText(), "41 42") << blocker;
+        Button(id)->click();
+        EXPECT_EQ(m_pty.Receive(1, 100), std::vector<uint8_t>{}) << blocker;
+    }
+}
+
 TEST_F(HistoryWindowTest, ModbusAndFileSendsRecordNoEmptyEntry) {
     test::CTempFolder folder;
     test::WriteTestFile(folder.Path("data.bin"), "AB");
