@@ -185,6 +185,20 @@ int OpenRegularFile(const std::string& path, int64_t maxSize, FileReadError& err
     return fd;
 }
 
+std::string FileWriteErrorText(FileWriteError error) {
+    switch (error) {
+    case FileWriteError::None:
+        return "";
+    case FileWriteError::Folder:
+        return "the folder cannot be created";
+    case FileWriteError::Create:
+        return "the file cannot be created";
+    case FileWriteError::Write:
+        return "writing the file failed";
+    }
+    return "";
+}
+
 std::string FileReadErrorText(FileReadError error) {
     switch (error) {
     case FileReadError::None:

@@ -49,6 +49,7 @@ private:
 };
 
 FileWriteError WriteWholeFile(const std::string& path, std::string_view bytes);
+std::string FileWriteErrorText(FileWriteError error);
 
 // Removes the temporary files that writes of the path left when their process died: ours by
 // name, held by no writer (a writer locks its file) and untouched for a minute.

@@ -24,8 +24,8 @@ public:
     // reopen: closes and opens the port again with the session's settings.
     CPortSwitchMenu(CSerialPort& port, QWidget* owner, std::function<void()> reopen);
 
-    // The lists open the menu on a right click.
-    void AttachTo(QAbstractItemView* view);
+    // The lists open the menu on a right click, the list's own actions first.
+    void AttachTo(QAbstractItemView* view, std::function<void(QMenu&)> addListActions);
     // A menu showing the switches as they stand, its actions wired (the caller owns it).
     QMenu* Build();
 
@@ -36,6 +36,7 @@ public:
     void ToggleCapture();
 
 private:
+    void AddSwitches(QMenu& menu);
     void ReopenIfOpen();
 
     CSerialPort& m_port;

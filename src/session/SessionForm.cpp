@@ -92,8 +92,8 @@ void CSessionForm::CreateParts() {
         RefreshStates();
         RefreshOpenCaption();
     });
-    m_switchMenu->AttachTo(m_txRxList->View());
-    m_switchMenu->AttachTo(m_rxList->View());
+    for (CByteList* list : {m_txRxList.get(), m_rxList.get()})
+        m_switchMenu->AttachTo(list->View(), [list](QMenu& menu) { list->Actions().AddTo(menu); });
 }
 
 void CSessionForm::Initialize() {

@@ -30,15 +30,10 @@ using States = std::tuple<bool, bool, bool>; // "Delete", "Memory", "Delete All"
 class HistoryWindowTest : public test::CSessionFormFixture {
 protected:
     HistoryWindowTest() {
-        Form();
-        m_host->show();
-        QApplication::setActiveWindow(m_host.get());
-        ChoosePort(m_pty.Number());
-        Button(kOpenClose)->click();
+        ShowWithPortOpen(m_pty.Number());
         Choose(kMode, 1);
     }
 
-    QTextEdit* Input() { return qobject_cast<QTextEdit*>(Form().Control(kInput)); }
     CHistoryList& List(int index) { return *m_brivox.HistoryList(index); }
     CHistoryWindow* Window() { return m_brivox.HistoryWindow(); }
     QListWidget* Box() { return qobject_cast<QListWidget*>(ControlById(Window(), 1059)); }

@@ -7,8 +7,10 @@
 #include "support/QtApp.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTextEdit>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -28,6 +30,17 @@ protected:
     QComboBox* Combo(int id) { return qobject_cast<QComboBox*>(Form().Control(id)); }
     QAbstractButton* Button(int id) { return qobject_cast<QAbstractButton*>(Form().Control(id)); }
     QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(Form().Control(id)); }
+    QTextEdit* Input() { return qobject_cast<QTextEdit*>(Form().Control(idc::kInput)); }
+
+    // The form shown and active, with the port of that COM number open.
+    void ShowWithPortOpen(int number) {
+        Form();
+        m_host->show();
+        QApplication::setActiveWindow(m_host.get());
+        ChoosePort(number);
+        Button(idc::kOpenClose)->click();
+        EXPECT_TRUE(Form().IsPortOpen());
+    }
 
     // What a user's choice in a combo does: select, then the handler runs.
     void Choose(int id, int index) {

@@ -27,16 +27,8 @@ constexpr int kCom = 8;
 
 class SessionSendingTest : public test::CSessionFormFixture {
 protected:
-    SessionSendingTest() {
-        Form();
-        m_host->show();
-        QApplication::setActiveWindow(m_host.get());
-        ChoosePort(kCom);
-        Button(kOpenClose)->click();
-        EXPECT_TRUE(Form().IsPortOpen());
-    }
+    SessionSendingTest() { ShowWithPortOpen(kCom); }
 
-    QTextEdit* Input() { return qobject_cast<QTextEdit*>(Form().Control(kInput)); }
     CByteListModel& TxRx() { return Form().TxRxList().Model(); }
     CByteListModel& Rx() { return Form().RxList().Model(); }
     static QString Cell(CByteListModel& model, int row, int column) {
