@@ -1,5 +1,5 @@
 // Taking traffic away from the session form's lists through real clicks and keys, with the test
-// playing the device on a pseudo-terminal: selecting cells and rows, the three copies on the
+// playing the device on a pseudo-terminal: selecting cells, rows and all, the copies on the
 // clipboard, the context menu and "Save List As...".
 #include "session/ByteListActions.h"
 
@@ -29,15 +29,17 @@ class ByteListActionsTest : public test::CSessionFormFixture {
 protected:
     ByteListActionsTest() { ShowWithPortOpen(kCom); }
 
-    // A Detail run of 41 42 that the device answers with 06: row 0 "TX" 41 42, row 1 "RX" 06.
+    // A Detail run that the device answers with 06 after 41 42: row 0 "TX" 41 42 _ 43, row 1
+    // "RX" _ _ 06.
     void RunDetailScript() {
         Choose(kMode, 1);
-        Input()->setPlainText("41 42 <06>");
+        Input()->setPlainText("41 42 <06> 43");
         Button(kSend)->click();
         EXPECT_EQ(m_pty.Receive(2), (Bytes{0x41, 0x42}));
         m_pty.Send({0x06});
         ASSERT_TRUE(
-            test::RunEventsUntil([&] { return Form().TxRxList().Model().CellCount() >= 3; }));
+            test::RunEventsUntil([&] { return Form().TxRxList().Model().CellCount() >= 4; }));
+        EXPECT_EQ(m_pty.Receive(1), Bytes{0x43});
         Form().TxRxList().Model().Flush();
     }
     QPoint At(CByteList& list, int row, int column) {
@@ -75,11 +77,6 @@ protected:
         }
         menu->close();
     }
-    QColor CornerColour(CByteList& list, int row, int column) {
-        QCoreApplication::processEvents();
-        const QRect cell = list.View()->visualRect(list.Model().index(row, column));
-        return Surface(list)->grab().toImage().pixelColor(cell.topLeft() + QPoint(1, 1));
-    }
     // "Save List As..." from the menu into the file, once it is written.
     std::string SavedThroughMenu(CByteList& list, const std::string& path) {
         const FileDialogPresenter previous =
@@ -93,7 +90,7 @@ protected:
     test::CRegisteredPty m_pty{kCom};
 };
 
-TEST_F(ByteListActionsTest, CellsRowsAndBothKindsCopyFromTheTxRxList) {
+TEST_F(ByteListActionsTest, CellsRowsOrAllCopyInEachFormat) {
     RunDetailScript();
     CByteList& list = Form().TxRxList();
 
@@ -113,27 +110,25 @@ TEST_F(ByteListActionsTest, CellsRowsAndBothKindsCopyFromTheTxRxList) {
     EXPECT_EQ(CtrlC(list), "41 42") << "Shift+click";
     EXPECT_EQ(CornerColour(list, 1, 3), QColor(244, 244, 244)) << "the drag's cells let go";
 
-    Click(list, 0, 0); // the label stands for the row
+    Click(list, 0, 0); // a label stands for its row
     EXPECT_TRUE(list.Selection().isSelected(list.Model().index(0, 16)));
-    EXPECT_EQ(Copied([&] { FromMenu(list, 0, 0, CByteListActions::kCopyCArray); }), "{0x41, 0x42}");
-}
+    EXPECT_EQ(Copied([&] { FromMenu(list, 0, 0, CByteListActions::kCopyCArray); }),
+              "{0x41, 0x42, 0x43}");
+    Click(list, 1, 0, Qt::ShiftModifier);
+    EXPECT_EQ(Copied([&] { FromMenu(list, 0, 0, CByteListActions::kCopyCArray); }),
+              "TX {0x41, 0x42, 0x43}\nRX {0x06}");
 
-TEST_F(ByteListActionsTest, CtrlAInTheRxListAndTheThreeCopies) {
-    m_pty.Send({'A', 'B', 0x0D, 0x00, 0x7E});
-    CByteList& list = Form().RxList();
-    ASSERT_TRUE(test::RunEventsUntil([&] { return list.Model().CellCount() >= 5; }));
-    list.Model().Flush();
     QTest::keyClick(list.View(), Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(CtrlC(list), "41 42 0D 00 7E");
-    EXPECT_EQ(Copied([&] { FromMenu(list, 0, 1, CByteListActions::kCopyText); }), "AB..~");
-    EXPECT_EQ(Copied([&] { FromMenu(list, 0, 1, CByteListActions::kCopyHex); }), "41 42 0D 00 7E");
+    EXPECT_EQ(Copied([&] { FromMenu(list, 1, 3, CByteListActions::kCopyText); }), "TX ABC\nRX .");
 }
 
 TEST_F(ByteListActionsTest, SaveListAsWritesLinesOrTheBytesThemselves) {
     test::CTempFolder folder;
     RunDetailScript();
-    EXPECT_EQ(SavedThroughMenu(Form().TxRxList(), folder.Path("detail.txt")), "TX 41 42\nRX 06\n");
-    EXPECT_EQ(SavedThroughMenu(Form().TxRxList(), folder.Path("detail.bin")), "\x41\x42\x06");
+    EXPECT_EQ(SavedThroughMenu(Form().TxRxList(), folder.Path("detail.txt")),
+              "TX 41 42 43\nRX 06\n");
+    EXPECT_EQ(SavedThroughMenu(Form().TxRxList(), folder.Path("detail.bin")), "\x41\x42\x06\x43")
+        << "as they went over the line";
     EXPECT_EQ(SavedThroughMenu(Form().RxList(), folder.Path("rx.BIN")), "\x06");
 
     // Typing keeps eight rows: the file says what went before them.

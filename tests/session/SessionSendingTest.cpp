@@ -68,11 +68,6 @@ protected:
                 count += test(image.pixelColor(x, y)) ? 1 : 0;
         return count;
     }
-    QColor CornerColour(CByteList& list, int row, int column) {
-        QCoreApplication::processEvents();
-        const QRect cell = list.View()->visualRect(list.Model().index(row, column));
-        return list.View()->viewport()->grab().toImage().pixelColor(cell.topLeft() + QPoint(1, 1));
-    }
     void Photograph(const char* name) {
         QCoreApplication::processEvents();
         QDir().mkpath(BRIVOX_SCREENSHOT_DIR);

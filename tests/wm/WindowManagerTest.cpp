@@ -249,67 +249,62 @@ TEST_F(WindowManagerTest, AChildsPortMessageBelongsToItsWindowAndShowsItsCaption
     EXPECT_GE(boxWidth, QFontMetrics(titleFont).horizontalAdvance(caption) + 100);
 }
 
-// Counts the events of a type that reach any object while it filters them.
-class CEventCounter : public QObject {
-public:
-    CEventCounter(QEvent::Type type, int& count) : m_type(type), m_count(count) {}
-    bool eventFilter(QObject*, QEvent* event) override {
-        m_count += event->type() == m_type ? 1 : 0;
-        return false;
-    }
-
-private:
-    QEvent::Type m_type;
-    int& m_count;
-};
-
 // The History window of the main session, the button that opens and closes it, as a user meets
 // them under a window manager.
 class HistoryUnderWindowManagerTest : public WindowManagerTest {
 protected:
+    // Counts the mouse releases that reach the program while it filters.
+    struct CReleaseCounter : QObject {
+        int releases = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            releases += event->type() == QEvent::MouseButtonRelease ? 1 : 0;
+            return false;
+        }
+    };
+
     HistoryUnderWindowManagerTest() {
         for (const char* entry : {"41 42 <06>", "05 <06 00 10>"})
             m_brivox.HistoryList(1)->AddToHistory(entry);
     }
 
+    // The main frame's frame at the point, its form in "Detail" mode.
     CSessionForm& StartInDetailMode(QPoint frameAt) {
         CSessionForm& form = *StartFrame().View().MainHost()->Form();
         MoveFrameTo(m_frame.get(), frameAt);
-        EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return WmGeometry(Id(*m_frame)).frame.topLeft() == frameAt; }, kSettleMs));
+        EXPECT_TRUE(FrameReaches(*m_frame, frameAt));
         EXPECT_TRUE(WaitForStableGeometry(*m_frame));
         auto* mode = qobject_cast<QComboBox*>(form.Control(idc::kMode));
         mode->setCurrentIndex(1);
         emit mode->activated(1);
+        m_button = form.Control(idc::kHistory);
         return form;
     }
-    QWidget* HistoryButton(CSessionForm& form) { return form.Control(idc::kHistory); }
-    QRect ButtonOnScreen(CSessionForm& form) {
-        return {HistoryButton(form)->mapToGlobal(QPoint(0, 0)), HistoryButton(form)->size()};
+    bool FrameReaches(const QWidget& window, QPoint at) {
+        return QTest::qWaitFor([&] { return WmGeometry(Id(window)).frame.topLeft() == at; },
+                               kSettleMs);
     }
-    // Opened by the button and settled where it stays: active, its frame still.
-    CHistoryWindow* OpenHistory(CSessionForm& form) {
-        ClickOnScreen(ButtonOnScreen(form).center());
-        EXPECT_TRUE(
-            QTest::qWaitFor([&] { return m_brivox.HistoryWindow() != nullptr; }, kSettleMs));
-        CHistoryWindow* window = m_brivox.HistoryWindow();
-        if (window == nullptr)
-            return nullptr;
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window, kSettleMs));
-        EXPECT_TRUE(WaitForStableGeometry(*window));
-        return window;
-    }
-    // A real click of the pointer, through the X server and the window manager, held as long as
-    // a hand holds it; returns once the release has reached the program.
-    void ClickOnScreen(QPoint at) {
-        int releases = 0;
-        CEventCounter counter(QEvent::MouseButtonRelease, releases);
+    QPoint Corner(const QWidget& window) { return WmGeometry(Id(window)).frame.topLeft(); }
+    QPoint Button() { return m_button->mapToGlobal(QPoint(0, 0)); }
+    // A real click on "History ..", through the X server and the window manager, held as long
+    // as a hand holds it; returns once the release has reached the program.
+    void ClickTheButton() {
+        const QPoint at = m_button->mapToGlobal(m_button->rect().center());
+        CReleaseCounter counter;
         qApp->installEventFilter(&counter);
         CommandOutput("xdotool mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()) +
                       " mousedown 1 sleep 0.15 mouseup 1");
-        EXPECT_TRUE(QTest::qWaitFor([&] { return releases > 0; }, kSettleMs));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return counter.releases > 0; }, kSettleMs));
         qApp->removeEventFilter(&counter);
         QCoreApplication::processEvents();
+    }
+    // Opened by the button and settled where it stays: active, its frame still.
+    CHistoryWindow* OpenHistory() {
+        ClickTheButton();
+        if (!QTest::qWaitFor([&] { return m_brivox.HistoryWindow() != nullptr; }, kSettleMs))
+            return nullptr;
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_brivox.HistoryWindow(), kSettleMs));
+        EXPECT_TRUE(WaitForStableGeometry(*m_brivox.HistoryWindow()));
+        return m_brivox.HistoryWindow();
     }
     // The caption of the question a button of the window asks, as the window manager reads it.
     std::string QuestionCaption(CHistoryWindow& window, int buttonId) {
@@ -326,45 +321,33 @@ protected:
     }
 
     CBrivoxApp m_brivox;
+    QWidget* m_button = nullptr;
 };
 
 TEST_F(HistoryUnderWindowManagerTest, ItsFrameStandsLeftOfTheButtonAndInsideTheScreen) {
-    CSessionForm& form = StartInDetailMode(QPoint(500, 120));
-    CHistoryWindow* window = OpenHistory(form);
+    StartInDetailMode(QPoint(500, 120));
+    CHistoryWindow* window = OpenHistory();
     ASSERT_NE(window, nullptr);
-    const QRect button = ButtonOnScreen(form);
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            const QRect frame = WmGeometry(Id(*window)).frame;
-            return frame.right() + 1 == button.left() - 10 && frame.top() == button.top();
-        },
-        kSettleMs))
-        << "frame at " << WmGeometry(Id(*window)).frame.x() << ","
-        << WmGeometry(Id(*window)).frame.y() << ", button at " << button.x() << "," << button.y();
-    ClickOnScreen(ButtonOnScreen(form).center());
+    const int width = WmGeometry(Id(*window)).frame.width();
+    EXPECT_TRUE(FrameReaches(*window, Button() - QPoint(10 + width, 0)))
+        << Corner(*window).x() << "," << Corner(*window).y();
+    ClickTheButton();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_brivox.IsHistoryWindowAround(); }, kSettleMs));
     EXPECT_EQ(m_brivox.HistoryWindow(), nullptr) << "the click closed it and opened none";
 
     // At the screen's left edge there is no room left of the button: shifted just inside.
     MoveFrameTo(m_frame.get(), QPoint(0, 120));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return WmGeometry(Id(*m_frame)).frame.x() == 0; }, kSettleMs));
+    ASSERT_TRUE(FrameReaches(*m_frame, QPoint(0, 120)));
     ASSERT_TRUE(WaitForStableGeometry(*m_frame));
-    window = OpenHistory(form);
+    window = OpenHistory();
     ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            const QRect frame = WmGeometry(Id(*window)).frame;
-            return frame.left() == 0 && frame.top() == ButtonOnScreen(form).top();
-        },
-        kSettleMs))
-        << "frame at " << WmGeometry(Id(*window)).frame.x();
+    EXPECT_TRUE(FrameReaches(*window, QPoint(0, Button().y()))) << Corner(*window).x();
     Photograph("history-at-screen-edge");
 }
 
 TEST_F(HistoryUnderWindowManagerTest, BothDeleteQuestionsHaveEmptyCaptions) {
-    CSessionForm& form = StartInDetailMode(QPoint(500, 120));
-    CHistoryWindow* window = OpenHistory(form);
+    StartInDetailMode(QPoint(500, 120));
+    CHistoryWindow* window = OpenHistory();
     ASSERT_NE(window, nullptr);
     qobject_cast<QListWidget*>(ControlById(window, 1059))->setCurrentRow(0);
     const std::string blank = "_NET_WM_NAME(UTF8_STRING) = \" \"";
