@@ -1,11 +1,13 @@
-// Compile speed of the script language and the MODBUS builder, and the CPU an executor uses
-// while it waits for a reply.
+// Compile speed of the script language and the MODBUS builder, the time and memory a 16 MiB
+// device-test file of tiny items takes to read (targets: under 2 s, at most 20 bytes of memory a
+// byte of file), and the CPU an executor uses while it waits for a reply.
 // Run: build/bench/bench_script
 #include "modbus/ModbusRequest.h"
 #include "options/OptionDefaults.h"
 #include "options/OptionKeys.h"
 #include "script/JPScript.h"
 #include "script/ScriptExecutor.h"
+#include "testbench/DeviceTestFile.h"
 
 #include <chrono>
 #include <cstdio>
@@ -49,6 +51,31 @@ void BenchDetail() {
     std::printf("detail compile: %zu characters (%s) in %.0f us, %.1f us per KB\n", text.size(),
                 result.Succeeded() ? "ok" : result.message.c_str(), us,
                 us / (text.size() / 1024.0));
+}
+
+long PeakKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void BenchTinyItemsFile() {
+    std::string text = "case tiny items\ndetail ";
+    while (text.size() + 9 < (size_t{16} << 20))
+        text += "01 <02> ";
+    text += "\n";
+    const long before = PeakKilobytes();
+    const auto start = Clock::now();
+    std::vector<brivox::CDeviceTest> tests;
+    const std::string error = brivox::ParseDeviceTests(text, tests);
+    const double seconds = SecondsSince(start);
+    const double grownBytes = static_cast<double>(PeakKilobytes() - before) * 1024;
+    std::printf("device-test file of %.1f MiB, %zu items: read in %.2f s (%s), %.0f MB more at "
+                "the peak, %.1f bytes a byte of file\n",
+                static_cast<double>(text.size()) / (1 << 20),
+                tests.empty() ? size_t{0} : tests[0].items.size(), seconds,
+                error.empty() ? "ok" : error.c_str(), grownBytes / 1e6,
+                grownBytes / static_cast<double>(text.size()));
 }
 
 void BenchModbusWords() {
@@ -105,6 +132,7 @@ void BenchWaitingRun() {
 
 int main() {
     BenchDetail();
+    BenchTinyItemsFile();
     BenchModbusWords();
     BenchWaitingRun();
     return 0;

@@ -112,6 +112,7 @@ void WriteWindowState(const std::string& path, const std::string& text) {
         break;
     case FileWriteError::Create:
     case FileWriteError::Write:
+    case FileWriteError::NotRegular:
         TraceLine("J22");
         break;
     }

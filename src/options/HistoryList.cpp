@@ -3,6 +3,7 @@
 #include "platform/Paths.h"
 
 #include <algorithm>
+#include <map>
 
 namespace brivox {
 
@@ -10,17 +11,27 @@ namespace {
 
 constexpr char kCountName[] = "Cnt";
 
-std::string HistoryFilePath(int index) {
-    return SettingsPath("history" + std::to_string(index) + ".asg");
+CSettingsFile HistoryFile(int index) {
+    return CSettingsFile(SettingsPath("history" + std::to_string(index) + ".asg"),
+                         OptionTextEnd::Whole);
+}
+
+// The position a name gives an entry ("0", "1", ... without leading zeros), or -1.
+int EntryPosition(const std::string& name) {
+    if (name.empty() || name.size() > 9 ||
+        name.find_first_not_of("0123456789") != std::string::npos ||
+        (name.size() > 1 && name[0] == '0'))
+        return -1;
+    return std::stoi(name);
 }
 
 } // namespace
 
-CHistoryList::CHistoryList(int index) : m_index(index), m_file(HistoryFilePath(index)) {}
+CHistoryList::CHistoryList(int index) : m_index(index), m_file(HistoryFile(index)) {}
 
 void CHistoryList::SetIndex(int index) {
     m_index = index;
-    m_file = CSettingsFile(HistoryFilePath(index));
+    m_file = HistoryFile(index);
 }
 
 bool CHistoryList::IsPinned(const std::string& entry) {
@@ -76,16 +87,35 @@ bool CHistoryList::SaveHistory() {
     return m_file.Save(store);
 }
 
-// Names missing below the count read as empty texts. A count beyond what the list ever holds
-// is a damaged file, never a reason to fill memory.
+// The entries present are loaded in the order of their names, whatever the count says. A file
+// whose count disagrees with them (missing, negative, a text, too large), that holds other
+// names or more than the list keeps, is damaged: it is kept beside at the first save, so that
+// no entry the list cannot hold is lost without a trace.
 bool CHistoryList::LoadHistory() {
     COptionStore store;
     if (!m_file.Load(store).Succeeded())
         return false;
-    const int count = std::clamp<int32_t>(store.GetInt(kCountName, 0), 0, kMaxEntries);
+    std::map<int, std::string> present;
+    bool strayNames = false;
+    for (const auto& [name, value] : store.GetEntries()) {
+        const int position = EntryPosition(name);
+        if (position >= 0 && value->kind == OptionKind::Text)
+            present[position] = value->text;
+        else
+            strayNames = strayNames || name != kCountName;
+    }
+    const int found = static_cast<int>(present.size());
+    const COptionValue* count = store.Find(kCountName);
+    const bool consecutive = present.empty() || present.rbegin()->first + 1 == found;
+    if (count == nullptr || count->kind != OptionKind::Int || count->integer != found ||
+        !consecutive || strayNames || found > kMaxEntries)
+        m_file.KeepAsideAtNextSave();
     m_entries.clear();
-    for (int i = 0; i < count; ++i)
-        m_entries.push_back(store.GetString(std::to_string(i)));
+    for (const auto& entry : present) {
+        if (Count() == kMaxEntries)
+            break;
+        m_entries.push_back(entry.second);
+    }
     return true;
 }
 

@@ -74,8 +74,8 @@ void AppendRecord(CByteBuffer& image, const COptionValue& value) {
 // outcome the format rules give for what was found.
 class CRecordReader {
 public:
-    CRecordReader(const CByteBuffer& image, COptionStore& store)
-        : m_bytes(image.ToVector()), m_store(store) {}
+    CRecordReader(const CByteBuffer& image, COptionStore& store, OptionTextEnd textEnd)
+        : m_bytes(image.ToVector()), m_store(store), m_textEnd(textEnd) {}
 
     COptionLoadReport ReadAll() {
         while (m_report.reason.empty() && m_position < m_bytes.size())
@@ -188,7 +188,9 @@ private:
         const char* payload = reinterpret_cast<const char*>(m_bytes.data() + m_position);
         m_position += length;
         if (text) {
-            m_store.SetString(name, std::string(payload, strnlen(payload, length)));
+            const size_t kept =
+                m_textEnd == OptionTextEnd::Whole ? length : strnlen(payload, length);
+            m_store.SetString(name, std::string(payload, kept));
         } else {
             CByteBuffer bytes;
             bytes.Append(payload, static_cast<int32_t>(length));
@@ -199,6 +201,7 @@ private:
     std::vector<uint8_t> m_bytes;
     size_t m_position = 0;
     COptionStore& m_store;
+    const OptionTextEnd m_textEnd;
     COptionLoadReport m_report;
 };
 
@@ -221,8 +224,9 @@ bool WriteOptionRecords(const COptionStore::Entries& entries, CByteBuffer& image
     return true;
 }
 
-COptionLoadReport ReadOptionRecords(const CByteBuffer& image, COptionStore& store) {
-    return CRecordReader(image, store).ReadAll();
+COptionLoadReport ReadOptionRecords(const CByteBuffer& image, COptionStore& store,
+                                    OptionTextEnd textEnd) {
+    return CRecordReader(image, store, textEnd).ReadAll();
 }
 
 } // namespace brivox

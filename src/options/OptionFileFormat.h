@@ -23,6 +23,7 @@ constexpr int kMaxContinuationBytes = 255;
 bool WriteOptionRecords(const COptionStore::Entries& entries, CByteBuffer& image);
 
 // Applies every record of the image to the store with the setter of the record's own kind.
-COptionLoadReport ReadOptionRecords(const CByteBuffer& image, COptionStore& store);
+COptionLoadReport ReadOptionRecords(const CByteBuffer& image, COptionStore& store,
+                                    OptionTextEnd textEnd = OptionTextEnd::FirstZero);
 
 } // namespace brivox

@@ -114,10 +114,11 @@ bool COptionStore::Serialize(CByteBuffer& image) const {
     return WriteOptionRecords(m_entries, image);
 }
 
-bool COptionStore::LoadFromImage(const CByteBuffer& image, bool keep, COptionLoadReport* report) {
+bool COptionStore::LoadFromImage(const CByteBuffer& image, bool keep, COptionLoadReport* report,
+                                 OptionTextEnd textEnd) {
     if (!keep)
         Clear();
-    const COptionLoadReport result = ReadOptionRecords(image, *this);
+    const COptionLoadReport result = ReadOptionRecords(image, *this, textEnd);
     if (report != nullptr)
         *report = result;
     return result.Succeeded();
@@ -128,7 +129,8 @@ bool COptionStore::Save(const std::string& path, const std::string& keepReplaced
     return Serialize(image) && image.SaveToFile(path, keepReplacedAs);
 }
 
-bool COptionStore::Load(const std::string& path, bool keep, COptionLoadReport* report) {
+bool COptionStore::Load(const std::string& path, bool keep, COptionLoadReport* report,
+                        OptionTextEnd textEnd) {
     CByteBuffer image;
     FileReadError error;
     const int fd = OpenRegularFile(path, kMaxWholeFileSize, error);
@@ -146,7 +148,7 @@ bool COptionStore::Load(const std::string& path, bool keep, COptionLoadReport* r
         }
         return false;
     }
-    return LoadFromImage(image, keep, report);
+    return LoadFromImage(image, keep, report, textEnd);
 }
 
 } // namespace brivox

@@ -25,6 +25,10 @@ struct COptionLoadReport {
     bool Succeeded() const { return outcome == Outcome::Complete || outcome == Outcome::CutShort; }
 };
 
+// How a text record is read: up to its first zero byte, as the settings file has it, or whole,
+// for files whose texts are the user's own data (the history lists).
+enum class OptionTextEnd { FirstZero, Whole };
+
 // Names to a typed value (text, bytes or signed 32-bit integer), with getters that fall back to
 // defaults and a compact binary file format. An entry keeps the kind it was created with: a
 // setter of another kind writes a slot nobody reads, so callers use the kind they registered.
@@ -64,12 +68,14 @@ public:
     // The file image of the whole store; false (and nothing) when an entry has an empty name.
     bool Serialize(CByteBuffer& image) const;
     // Reads records into the store; without keep the store is cleared first.
-    bool LoadFromImage(const CByteBuffer& image, bool keep, COptionLoadReport* report = nullptr);
+    bool LoadFromImage(const CByteBuffer& image, bool keep, COptionLoadReport* report = nullptr,
+                       OptionTextEnd textEnd = OptionTextEnd::FirstZero);
 
     // Written whole: on failure the previous file stays as it was. With keepReplacedAs, the file
     // replaced is renamed to its name followed by it.
     bool Save(const std::string& path, const std::string& keepReplacedAs = "") const;
-    bool Load(const std::string& path, bool keep, COptionLoadReport* report = nullptr);
+    bool Load(const std::string& path, bool keep, COptionLoadReport* report = nullptr,
+              OptionTextEnd textEnd = OptionTextEnd::FirstZero);
 
 private:
     COptionValue& EntryFor(const std::string& name, OptionKind kindIfNew);

@@ -7,7 +7,7 @@ namespace brivox {
 COptionLoadReport CSettingsFile::Load(COptionStore& store) {
     RemoveStaleTemporaries(m_path);
     COptionLoadReport report;
-    store.Load(m_path, true, &report);
+    store.Load(m_path, true, &report, m_textEnd);
     m_keepOld = report.outcome != COptionLoadReport::Outcome::Complete &&
                 report.outcome != COptionLoadReport::Outcome::Missing;
     return report;

@@ -14,10 +14,14 @@ class CSettingsFile {
 public:
     static constexpr char kDamagedSuffix[] = ".damaged";
 
-    explicit CSettingsFile(std::string path) : m_path(std::move(path)) {}
+    explicit CSettingsFile(std::string path, OptionTextEnd textEnd = OptionTextEnd::FirstZero)
+        : m_path(std::move(path)), m_textEnd(textEnd) {}
 
     // Removes what interrupted saves left, then loads the file over the store (keep set).
     COptionLoadReport Load(COptionStore& store);
+    // A file that loaded whole but whose content its reader finds damaged (entries that
+    // disagree with their count) is kept beside at the first save too.
+    void KeepAsideAtNextSave() { m_keepOld = true; }
     // Written whole; false when the file could not be written, which leaves it as it was.
     bool Save(const COptionStore& store);
 
@@ -25,6 +29,7 @@ public:
 
 private:
     std::string m_path;
+    OptionTextEnd m_textEnd;
     bool m_keepOld = false;
 };
 

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -87,12 +88,21 @@ std::string CAtomicFileWriter::WriteTarget(const std::string& path) {
 
 FileWriteError CAtomicFileWriter::Open(const std::string& path) {
     Discard();
+    m_systemError = 0;
     m_target = WriteTarget(path);
-    if (!MakeSurePathExists(FolderOf(m_target)))
+    struct stat existing {};
+    if (lstat(m_target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
+        !S_ISLNK(existing.st_mode))
+        return FileWriteError::NotRegular;
+    // A link's target folder is the link's business: a dangling one makes no folders.
+    if (!MakeSurePathExists(FolderOf(path))) {
+        m_systemError = errno;
         return FileWriteError::Folder;
+    }
     m_temporary = m_target + kTemporaryInfix + "XXXXXX";
     m_fd = mkostemp(m_temporary.data(), O_CLOEXEC);
     if (m_fd < 0) {
+        m_systemError = errno;
         m_temporary.clear();
         return FileWriteError::Create;
     }
@@ -106,11 +116,16 @@ FileWriteError CAtomicFileWriter::Commit() {
     if (m_fd < 0)
         return FileWriteError::Create;
     const bool flushed = fsync(m_fd) == 0;
+    m_systemError = flushed ? 0 : errno;
     const bool closed = close(m_fd) == 0;
+    if (flushed && !closed)
+        m_systemError = errno;
     m_fd = -1;
     if (flushed && closed && !m_keepSuffix.empty())
         rename(m_target.c_str(), (m_target + m_keepSuffix).c_str());
     if (!flushed || !closed || rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+        if (m_systemError == 0)
+            m_systemError = errno;
         Discard();
         return FileWriteError::Write;
     }
@@ -142,13 +157,58 @@ bool WriteAll(int fd, const void* data, size_t size) {
     return true;
 }
 
-FileWriteError WriteWholeFile(const std::string& path, std::string_view bytes) {
+FileWriteError WriteWholeFile(const std::string& path, std::string_view bytes, int* systemError) {
     CAtomicFileWriter writer;
-    if (const FileWriteError error = writer.Open(path); error != FileWriteError::None)
-        return error;
-    if (!WriteAll(writer.Descriptor(), bytes.data(), bytes.size()))
-        return FileWriteError::Write;
-    return writer.Commit();
+    FileWriteError error = writer.Open(path);
+    int cause = writer.SystemError();
+    if (error == FileWriteError::None &&
+        !WriteAll(writer.Descriptor(), bytes.data(), bytes.size())) {
+        error = FileWriteError::Write;
+        cause = errno;
+    } else if (error == FileWriteError::None) {
+        error = writer.Commit();
+        cause = writer.SystemError();
+    }
+    if (systemError != nullptr)
+        *systemError = cause;
+    return error;
+}
+
+namespace {
+
+// Into a FIFO or a character device, which is never replaced; error text.
+std::string WriteStream(const std::string& path, std::string_view bytes) {
+    // O_NONBLOCK: a FIFO that nobody reads is refused at once instead of waited on.
+    const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return path + ": " + (errno == ENXIO ? "a FIFO that no program reads" : strerror(errno));
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    const bool written = WriteAll(fd, bytes.data(), bytes.size());
+    const int cause = errno;
+    close(fd);
+    return written ? "" : path + ": " + strerror(cause);
+}
+
+} // namespace
+
+std::string WriteOutputFile(const std::string& path, std::string_view bytes) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)))
+        return WriteStream(path, bytes);
+    int cause = 0;
+    const FileWriteError error = WriteWholeFile(path, bytes, &cause);
+    if (error == FileWriteError::None)
+        return "";
+    if (error == FileWriteError::NotRegular || cause == 0)
+        return path + ": not a file that can be written";
+    return path + ": " + strerror(cause);
+}
+
+bool IsSameFile(const std::string& first, const std::string& second) {
+    struct stat one {
+    }, other{};
+    return stat(first.c_str(), &one) == 0 && stat(second.c_str(), &other) == 0 &&
+           one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
 
 void RemoveStaleTemporaries(const std::string& path) {
@@ -185,21 +245,7 @@ int OpenRegularFile(const std::string& path, int64_t maxSize, FileReadError& err
     return fd;
 }
 
-std::string FileWriteErrorText(FileWriteError error) {
-    switch (error) {
-    case FileWriteError::None:
-        return "";
-    case FileWriteError::Folder:
-        return "the folder cannot be created";
-    case FileWriteError::Create:
-        return "the file cannot be created";
-    case FileWriteError::Write:
-        return "writing the file failed";
-    }
-    return "";
-}
-
-std::string FileReadErrorText(FileReadError error) {
+std::string FileReadErrorText(FileReadError error, int64_t maxSize) {
     switch (error) {
     case FileReadError::None:
         return "";
@@ -210,7 +256,7 @@ std::string FileReadErrorText(FileReadError error) {
     case FileReadError::NotRegular:
         return "not a regular file";
     case FileReadError::TooLarge:
-        return "larger than " + std::to_string(kMaxWholeFileSize >> 20) + " MiB";
+        return "larger than " + std::to_string(maxSize >> 20) + " MiB";
     }
     return "";
 }

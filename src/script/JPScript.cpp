@@ -5,6 +5,7 @@
 #include "script/InputMode.h"
 #include "util/Text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <unistd.h>
@@ -39,6 +40,9 @@ CCompileResult CJPScript::Compile(std::string_view text) {
 
 CCompileResult CJPScript::CompileDetail(std::string_view text) {
     Clear();
+    // Each group of expected bytes makes at most two items: growing the list would hold it
+    // twice for a moment, which a long script of tiny items cannot afford.
+    m_items.reserve(2 * static_cast<size_t>(std::count(text.begin(), text.end(), '<')) + 1);
     return CDetailCompiler(*this).Run(text);
 }
 
@@ -86,6 +90,9 @@ CJPItem& CJPScript::ItemFor(JPItemKind kind) {
         m_items.back().kind = kind; // an empty item takes the kind of its first byte
         return m_items.back();
     }
+    // A finished item keeps only its bytes, not the step it grew by.
+    if (!m_items.empty())
+        m_items.back().bytes.Compact();
     m_items.push_back(CJPItem{{}, kind});
     return m_items.back();
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace brivox {
@@ -44,6 +45,8 @@ public:
     void Clear() { m_items.clear(); }
 
     const std::vector<CJPItem>& Items() const { return m_items; }
+    // The items, moved out: the script is empty afterwards.
+    std::vector<CJPItem> TakeItems() { return std::exchange(m_items, {}); }
     const COptionStore& Options() const { return m_options; }
 
 private:

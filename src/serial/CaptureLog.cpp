@@ -1,12 +1,7 @@
 #include "serial/CaptureLog.h"
 
-#include "platform/FileIO.h"
-
-#include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace brivox {
 
@@ -20,45 +15,59 @@ std::string LocalTime(std::chrono::system_clock::time_point when, const char* fo
     return std::string(text, std::strftime(text, sizeof text, format, &parts));
 }
 
-} // namespace
-
-CCaptureLog::~CCaptureLog() {
-    if (m_fd >= 0)
-        close(m_fd);
-}
-
-std::string CCaptureLog::Open(const std::string& path) {
-    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return "Cannot write " + path + ": " + std::strerror(errno);
-    const std::lock_guard lock(m_mutex);
-    if (m_fd >= 0)
-        close(m_fd);
-    m_fd = fd;
-    m_path = path;
-    return "";
-}
-
-void CCaptureLog::Add(Direction direction, const uint8_t* bytes, const uint8_t* marks, int count) {
-    if (count <= 0)
-        return;
-    const std::string line = Line(std::chrono::system_clock::now(), direction, bytes, marks, count);
-    // Under the lock so that lines of two threads never interleave and keep their order.
-    const std::lock_guard lock(m_mutex);
-    if (m_fd >= 0)
-        WriteAll(m_fd, line.data(), line.size());
-}
-
-std::string CCaptureLog::Line(std::chrono::system_clock::time_point when, Direction direction,
-                              const uint8_t* bytes, const uint8_t* marks, int count) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
+// "2026-12-07 21:30:01.123"
+std::string TimeText(std::chrono::system_clock::time_point when) {
     const auto millis =
         std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count() %
         1000;
     char fraction[8];
     std::snprintf(fraction, sizeof fraction, ".%03d", static_cast<int>(millis));
-    std::string line = LocalTime(when, "%Y-%m-%d %H:%M:%S") + fraction +
-                       (direction == Direction::Tx ? " TX" : " RX");
+    return LocalTime(when, "%Y-%m-%d %H:%M:%S") + fraction;
+}
+
+} // namespace
+
+std::string CCaptureLog::Open(const std::string& path) {
+    const std::lock_guard lock(m_mutex);
+    if (std::string error = m_file.Open(path); !error.empty())
+        return "Cannot write " + error;
+    m_path = path;
+    return "";
+}
+
+void CCaptureLog::SetFailureHook(FailureHook hook) {
+    const std::lock_guard lock(m_mutex);
+    m_onFailure = std::move(hook);
+}
+
+void CCaptureLog::Add(Direction direction, const uint8_t* bytes, const uint8_t* marks, int count,
+                      Clock::time_point when) {
+    if (count > 0)
+        Write(Line(when, direction, bytes, marks, count));
+}
+
+void CCaptureLog::AddNote(const std::string& text, Clock::time_point when) {
+    Write(TimeText(when) + " -- " + text + "\n");
+}
+
+std::string CCaptureLog::Error() const {
+    const std::lock_guard lock(m_mutex);
+    return m_file.Error();
+}
+
+// Under the lock so that lines of two threads never interleave and keep their order.
+void CCaptureLog::Write(const std::string& line) {
+    const std::lock_guard lock(m_mutex);
+    if (!m_file.Append(line) && m_file.Failed() && m_onFailure) {
+        m_onFailure(m_file.Error());
+        m_onFailure = nullptr;
+    }
+}
+
+std::string CCaptureLog::Line(Clock::time_point when, Direction direction, const uint8_t* bytes,
+                              const uint8_t* marks, int count) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string line = TimeText(when) + (direction == Direction::Tx ? " TX" : " RX");
     std::string ascii;
     for (int i = 0; i < count; ++i) {
         line += ' ';
@@ -69,6 +78,12 @@ std::string CCaptureLog::Line(std::chrono::system_clock::time_point when, Direct
         ascii += bytes[i] >= 32 && bytes[i] < 127 ? static_cast<char>(bytes[i]) : '.';
     }
     return line + "  |" + ascii + "|\n";
+}
+
+std::chrono::system_clock::time_point WallTimeOf(std::chrono::steady_clock::time_point moment) {
+    return std::chrono::system_clock::now() -
+           std::chrono::duration_cast<std::chrono::system_clock::duration>(
+               std::chrono::steady_clock::now() - moment);
 }
 
 std::string CaptureFileName(const std::string& portName,

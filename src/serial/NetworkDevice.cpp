@@ -42,7 +42,8 @@ CPortFailure CNetworkDevice::Open(const std::string& text, const CLineConfig& li
     if (!ParseNetworkAddress(text, address))
         return {PortError::BadAddress, 0, ""};
     const auto deadline = Clock::now() + std::chrono::milliseconds(kServerAnswerLimitMs);
-    const CTcpConnection connection = ConnectTcp(address.host, address.port, deadline);
+    const CTcpConnection connection =
+        ConnectTcp(address.host, address.port, deadline, CancelDescriptor());
     if (connection.fd < 0)
         return connection.failure;
     if (const int error = Adopt(connection.fd); error != 0)
@@ -59,6 +60,8 @@ CPortFailure CNetworkDevice::Negotiate(const CLineConfig& line, Clock::time_poin
         AwaitServer([this] { return m_telnet->ComPortState() != ComPort::Asked; }, deadline);
     if (error == PortError::ConnectionClosed)
         return {error, 0, PrintableText(m_serverText)};
+    if (error == PortError::Interrupted)
+        return {error, 0, ""};
     switch (m_telnet->ComPortState()) {
     case ComPort::Accepted:
         return ApplyLine(line, deadline);
@@ -82,13 +85,20 @@ CPortFailure CNetworkDevice::Negotiate(const CLineConfig& line, Clock::time_poin
 
 CPortFailure CNetworkDevice::Resume(const CLineConfig& line) {
     Rearm();
+    // Drops what came while no reader ran, and no more: a server that goes on sending would
+    // otherwise keep this loop going.
+    int queued = 0;
+    if (ioctl(Descriptor(), FIONREAD, &queued) != 0)
+        return {PortError::ConnectionClosed, 0, ""};
     uint8_t data[sizeof m_raw];
-    for (;;) {
+    for (size_t left = static_cast<size_t>(std::max(queued, 0)); left > 0;) {
         const Wait wait = WaitReadableUntil(Clock::now());
-        if (wait == Wait::Woken)
-            break; // nothing more waits
-        if (wait == Wait::Gone || Receive(data, sizeof data) < 0)
+        if (wait == Wait::Woken || wait == Wait::Cancelled)
+            break; // nothing more waits, or the caller gives up
+        const size_t wanted = std::min(left, sizeof data);
+        if (wait == Wait::Gone || Receive(data, wanted) < 0)
             return {PortError::ConnectionClosed, 0, ""};
+        left -= wanted;
     }
     if (!TakesCommands())
         return {};
@@ -105,6 +115,8 @@ CPortFailure CNetworkDevice::ApplyLine(const CLineConfig& line, Clock::time_poin
         [&] { return m_telnet->LineConfirmed(applied) && m_telnet->PurgeConfirmed(); }, deadline);
     if (error == PortError::ConnectionClosed)
         return {error, 0, PrintableText(m_serverText)};
+    if (error == PortError::Interrupted)
+        return {error, 0, ""};
     m_purgedAtOpen = error == PortError::None;
     if (error == PortError::TimedOut)
         m_note = "the server did not confirm the line settings " + LineConfigText(line);
@@ -118,10 +130,17 @@ PortError CNetworkDevice::AwaitServer(const Done& done, Clock::time_point deadli
     uint8_t data[sizeof m_raw];
     for (;;) {
         if (!SendPending(deadline))
-            return PortError::ConnectionClosed;
+            return WaitReadableUntil(Clock::now()) == Wait::Cancelled ? PortError::Interrupted
+                                                                      : PortError::ConnectionClosed;
         if (done())
             return PortError::None;
+        // Checked before each wait: a server that never stops sending keeps the descriptor
+        // readable, and must not hold the open past its limit.
+        if (Clock::now() >= deadline)
+            return PortError::TimedOut;
         const Wait wait = WaitReadableUntil(deadline);
+        if (wait == Wait::Cancelled)
+            return PortError::Interrupted;
         if (wait == Wait::Woken)
             return PortError::TimedOut;
         const int count = wait == Wait::Readable ? Receive(data, sizeof data) : -1;

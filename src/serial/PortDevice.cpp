@@ -54,12 +54,14 @@ bool CPortDevice::WriteAll(const uint8_t* bytes, size_t count, Clock::time_point
 }
 
 bool CPortDevice::WaitWritable(int timeoutMs) {
-    pollfd fds[2] = {{m_fd, POLLOUT, 0}, {m_wakeFd, POLLIN, 0}};
+    // poll() skips an entry whose descriptor is -1.
+    pollfd fds[3] = {{m_fd, POLLOUT, 0}, {m_wakeFd, POLLIN, 0}, {m_cancelFd, POLLIN, 0}};
     int ready;
     do {
-        ready = poll(fds, 2, timeoutMs);
+        ready = poll(fds, 3, timeoutMs);
     } while (ready < 0 && errno == EINTR);
-    return ready > 0 && fds[1].revents == 0 && (fds[0].revents & kGoneEvents) == 0;
+    return ready > 0 && fds[1].revents == 0 && fds[2].revents == 0 &&
+           (fds[0].revents & kGoneEvents) == 0;
 }
 
 CPortDevice::Wait CPortDevice::WaitReadable() {
@@ -67,13 +69,15 @@ CPortDevice::Wait CPortDevice::WaitReadable() {
 }
 
 CPortDevice::Wait CPortDevice::WaitReadableUntil(Clock::time_point deadline) {
-    pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    pollfd fds[3] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}, {m_cancelFd, POLLIN, 0}};
     for (;;) {
-        const int ready = poll(fds, 2, MillisecondsLeft(deadline));
+        const int ready = poll(fds, 3, MillisecondsLeft(deadline));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0)
             return Wait::Gone;
+        if (fds[2].revents != 0)
+            return Wait::Cancelled;
         // A deadline that passes counts as a wake-up: the caller stops waiting either way.
         if (ready == 0 || fds[1].revents != 0)
             return Wait::Woken;

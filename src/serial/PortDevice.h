@@ -19,9 +19,10 @@ public:
     static constexpr int kWriteLimitMs = 10000;
 
     enum class Wait {
-        Readable, // bytes are waiting
-        Woken,    // Wake was called
-        Gone,     // the device hung up or failed
+        Readable,  // bytes are waiting
+        Woken,     // Wake was called
+        Gone,      // the device hung up or failed
+        Cancelled, // the cancel descriptor turned readable
     };
 
     CPortDevice();
@@ -52,6 +53,12 @@ public:
 
     int Descriptor() const { return m_fd; }
 
+    // While set (not -1), every wait ends as Cancelled once this descriptor turns readable: a
+    // stop signal's descriptor, so that a command stops at once whatever a peer sends. The
+    // descriptor is only polled, never read.
+    void SetCancelDescriptor(int fd) { m_cancelFd = fd; }
+    int CancelDescriptor() const { return m_cancelFd; }
+
 protected:
     using Clock = std::chrono::steady_clock;
 
@@ -71,6 +78,7 @@ private:
 
     int m_fd = -1;
     int m_wakeFd = -1;
+    int m_cancelFd = -1;
 };
 
 } // namespace brivox

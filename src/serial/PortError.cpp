@@ -27,6 +27,8 @@ PortError PortErrorOf(int systemError) {
         return PortError::Refused;
     case ETIMEDOUT:
         return PortError::TimedOut;
+    case ECANCELED:
+        return PortError::Interrupted;
     case ECONNRESET:
     case EPIPE:
         return PortError::ConnectionClosed;
@@ -65,6 +67,8 @@ std::string PortErrorReason(PortError error, int systemError) {
         return "no answer within " + std::to_string(kServerAnswerLimitMs / 1000) + " s";
     case PortError::ConnectionClosed:
         return "the server closed the connection";
+    case PortError::Interrupted:
+        return "interrupted";
     case PortError::Other:
         break;
     }

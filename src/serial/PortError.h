@@ -19,6 +19,7 @@ enum class PortError {
     Refused,          // nothing listens at the server's port
     TimedOut,         // the server did not answer in time
     ConnectionClosed, // the server ended the connection
+    Interrupted,      // a stop signal ended the open
     Other,
 };
 

@@ -30,6 +30,11 @@ bool CPortReader::IsRunning() const {
     return m_running;
 }
 
+bool CPortReader::HasPending() const {
+    std::lock_guard lock(m_mutex);
+    return m_running && m_pending > 0;
+}
+
 void CPortReader::Run() {
     bool lost = false;
     while (IsRunning() && !lost) {
@@ -47,13 +52,12 @@ bool CPortReader::ReadAvailable() {
         int count = m_device->Read(m_buffer, kReadSize);
         if (count <= 0)
             return count == 0;
+        m_arrival = Clock::now();
         if (m_hooks.filter) {
             count = m_hooks.filter->Apply(m_buffer, m_marks, count, m_marked);
             if (count == 0)
                 continue;
         }
-        if (m_hooks.inThread)
-            ForEachChunk(count, m_hooks.inThread);
         if (!HandOver(count))
             return true;
     }
@@ -81,8 +85,8 @@ void CPortReader::End(bool lost) {
 
 void CPortReader::ForEachChunk(int count, const ChunkHook& hook) {
     for (int offset = 0; offset < count && IsRunning(); offset += kChunkSize)
-        hook(m_buffer + offset, m_marked ? m_marks + offset : nullptr,
-             std::min(kChunkSize, count - offset));
+        hook({m_buffer + offset, m_marked ? m_marks + offset : nullptr,
+              std::min(kChunkSize, count - offset), m_arrival});
 }
 
 void CPortReader::TakeChunks(const ChunkHook& deliver) {

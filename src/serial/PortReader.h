@@ -31,10 +31,18 @@ public:
         Lost,   // the device went away; the reader has ended
     };
 
-    // marks: a LineMark a byte, or null when no byte of the chunk has a line error.
-    using ChunkHook = std::function<void(const uint8_t* bytes, const uint8_t* marks, int count)>;
+    using Clock = std::chrono::steady_clock;
+
+    // One chunk of a read, with what belongs to it: its arrival travels with the bytes, so that
+    // no second queue between the threads can fall out of step with them.
+    struct CChunk {
+        const uint8_t* bytes;
+        const uint8_t* marks; // a LineMark a byte, or null when no byte has a line error
+        int count;
+        Clock::time_point arrival; // when the read that brought it returned
+    };
+    using ChunkHook = std::function<void(const CChunk& chunk)>;
     struct CHooks {
-        ChunkHook inThread;                     // on the reader, each chunk before the hand-over
         std::function<void(Notice)> notify;     // under the reader's lock: must only post, not wait
         std::unique_ptr<CReceiveFilter> filter; // applied to every read, when set
     };
@@ -48,6 +56,8 @@ public:
     std::string Start();
 
     bool IsRunning() const;
+    // Whether a read waits for TakeChunks.
+    bool HasPending() const;
 
     // On the receiving thread: gives the waiting read, if any, to deliver chunk by chunk, then
     // lets the reader go on. deliver may stop the reader; the rest of the read is then dropped.
@@ -67,7 +77,8 @@ private:
 
     const std::shared_ptr<CPortDevice> m_device;
     const CHooks m_hooks;
-    bool m_marked = false; // m_marks holds a line error for the pending read
+    bool m_marked = false;       // m_marks holds a line error for the pending read
+    Clock::time_point m_arrival; // of the pending read
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_running = false;

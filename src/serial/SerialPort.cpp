@@ -67,13 +67,14 @@ CPortFailure CSerialPort::OpenDevice(std::shared_ptr<CPortDevice>& device) {
     const std::shared_ptr<CNetworkDevice> parked = std::move(m_parked);
     if (IsNetworkAddress(m_openedPath)) {
         const CLineConfig line = LineConfigFor(*this);
-        if (parked && parked->Address() == m_openedPath &&
-            parked->Resume(line).error == PortError::None) {
+        if (parked && parked->Address() == m_openedPath && Resume(*parked, line)) {
             device = parked;
             return failure;
         }
         auto server = std::make_shared<CNetworkDevice>();
+        server->SetCancelDescriptor(m_cancelFd);
         failure = server->Open(m_openedPath, line);
+        server->SetCancelDescriptor(-1); // the reader is not to be cancelled
         device = server;
     } else {
         auto tty = std::make_shared<CTtyDevice>();
@@ -86,6 +87,13 @@ CPortFailure CSerialPort::OpenDevice(std::shared_ptr<CPortDevice>& device) {
     device->Flush();
     OnPurged();
     return failure;
+}
+
+bool CSerialPort::Resume(CNetworkDevice& parked, const CLineConfig& line) {
+    parked.SetCancelDescriptor(m_cancelFd);
+    const bool resumed = parked.Resume(line).error == PortError::None;
+    parked.SetCancelDescriptor(-1);
+    return resumed;
 }
 
 std::string CSerialPort::Subject() const {
@@ -110,9 +118,6 @@ std::string CSerialPort::StartReader(const std::shared_ptr<CPortDevice>& device,
                                      const CLineConfig& line) {
     const uint64_t id = ++m_readerId;
     CPortReader::CHooks hooks;
-    hooks.inThread = [this](const uint8_t* bytes, const uint8_t*, int count) {
-        OnReceiveInThread(bytes, count);
-    };
     hooks.filter = MakeFilter(line);
     hooks.notify = [relay = m_relay.get(), id](CPortReader::Notice notice) {
         relay->Post(id, notice);
@@ -169,27 +174,29 @@ void CSerialPort::HandleNotice(uint64_t readerId, CPortReader::Notice notice) {
     if (notice == CPortReader::Notice::Chunks) {
         // OnReceive may close the port and drop m_reader.
         const std::shared_ptr<CPortReader> reader = m_reader;
-        reader->TakeChunks([this](const uint8_t* bytes, const uint8_t* marks, int count) {
-            Deliver(bytes, marks, count);
-        });
+        reader->TakeChunks([this](const CPortReader::CChunk& chunk) { Deliver(chunk); });
         return;
     }
     const std::shared_ptr<CPortDevice> device = Device();
     CloseReader();
     m_lastErrorKind = device ? device->LostError() : PortError::Gone;
     m_lastError = Subject() + ": " + PortErrorReason(m_lastErrorKind);
+    if (const std::shared_ptr<CCaptureLog> log = CaptureLog())
+        log->AddNote("device lost: " + m_lastError);
     if (m_reconnect)
         WaitForDevice();
     OnPortLost();
 }
 
-void CSerialPort::Deliver(const uint8_t* bytes, const uint8_t* marks, int count) {
+void CSerialPort::Deliver(const CPortReader::CChunk& chunk) {
+    m_chunkArrival = chunk.arrival;
     if (const std::shared_ptr<CCaptureLog> log = CaptureLog())
-        log->Add(CCaptureLog::Direction::Rx, bytes, marks, count);
-    if (marks != nullptr)
-        OnReceiveMarked(bytes, marks, count);
+        log->Add(CCaptureLog::Direction::Rx, chunk.bytes, chunk.marks, chunk.count,
+                 WallTimeOf(chunk.arrival));
+    if (chunk.marks != nullptr)
+        OnReceiveMarked(chunk.bytes, chunk.marks, chunk.count);
     else
-        OnReceive(bytes, count);
+        OnReceive(chunk.bytes, chunk.count);
 }
 
 void CSerialPort::SetReconnect(bool on) {
@@ -215,9 +222,12 @@ bool CSerialPort::TryReopen() {
     m_reopenPath = access(m_identity.c_str(), F_OK) == 0 ? m_identity : "";
     const bool opened = Open();
     m_reopenPath.clear();
-    if (opened)
-        OnPortReopened();
-    return opened;
+    if (!opened)
+        return false;
+    if (const std::shared_ptr<CCaptureLog> log = CaptureLog())
+        log->AddNote("device back: " + Subject());
+    OnPortReopened();
+    return true;
 }
 
 void CSerialPort::SetCaptureLog(std::shared_ptr<CCaptureLog> log) {

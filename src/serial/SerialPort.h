@@ -51,6 +51,8 @@ public:
     // From a successful Open until Close, or until the UI thread handles the news that the
     // device went away (just before OnPortLost): the state changes only on the UI thread.
     bool IsOpen() const;
+    // Whether bytes have been read that the event loop has not handed over yet.
+    bool HasUndelivered() const { return m_reader && m_reader->HasPending(); }
 
     // Act on the device at once; false when the port is closed or the driver has no such line.
     bool SetDTR(bool on);
@@ -83,6 +85,9 @@ public:
     void WaitForDevice();
     // Where udev keeps the by-id links (tests give a folder of their own).
     void SetByIdFolder(const std::string& folder) { m_byIdFolder = folder; }
+    // Open gives up, as Interrupted, once this descriptor turns readable (a stop signal's), however
+    // long a serial server would keep it waiting; -1 for none.
+    void SetCancelDescriptor(int fd) { m_cancelFd = fd; }
     // Every byte sent and received from now on goes to the log too; null ends that.
     void SetCaptureLog(std::shared_ptr<CCaptureLog> log);
     std::shared_ptr<CCaptureLog> CaptureLog() const;
@@ -104,8 +109,8 @@ protected:
     virtual void OnReceiveMarked(const uint8_t* bytes, const uint8_t* /*marks*/, int count) {
         OnReceive(bytes, count);
     }
-    // Every chunk, on the reader thread before the hand-over; must be quick.
-    virtual void OnReceiveInThread(const uint8_t* /*bytes*/, int /*count*/) {}
+    // While OnReceive or OnReceiveMarked runs: when the reader read the chunk.
+    CPortReader::Clock::time_point ChunkArrival() const { return m_chunkArrival; }
     // The device went away (adapter pulled, other end closed); the port is closed already.
     virtual void OnPortLost() {}
     // The driver refused the line settings; Open is about to return false.
@@ -116,7 +121,7 @@ protected:
 private:
     friend class CPortRelay;
     void HandleNotice(uint64_t readerId, CPortReader::Notice notice);
-    void Deliver(const uint8_t* bytes, const uint8_t* marks, int count);
+    void Deliver(const CPortReader::CChunk& chunk);
     int CloseReader();
     bool TryReopen();
     std::unique_ptr<CReceiveFilter> MakeFilter(const CLineConfig& line);
@@ -124,6 +129,8 @@ private:
     // "COM5 (/dev/ttyUSB0)", or the path of a port opened by path.
     std::string Subject() const;
     CPortFailure OpenDevice(std::shared_ptr<CPortDevice>& device);
+    // Takes a kept connection to a server up again; false leaves it to be dropped.
+    bool Resume(CNetworkDevice& parked, const CLineConfig& line);
     std::string StartReader(const std::shared_ptr<CPortDevice>& device, const CLineConfig& line);
     std::shared_ptr<CPortDevice> Device() const;
     void Park(const std::shared_ptr<CPortDevice>& device);
@@ -132,6 +139,7 @@ private:
     std::unique_ptr<CPortRelay> m_relay;
     std::shared_ptr<CPortReader> m_reader;
     uint64_t m_readerId = 0;
+    CPortReader::Clock::time_point m_chunkArrival;
     mutable std::mutex m_deviceMutex; // writers reach the device from other threads
     std::shared_ptr<CPortDevice> m_device;
     std::shared_ptr<CNetworkDevice> m_parked; // a server's connection kept across a Close
@@ -144,6 +152,7 @@ private:
     bool m_lineErrors = false;
     bool m_ignoreEcho = false;
     bool m_reconnect = false;
+    int m_cancelFd = -1;
     std::shared_ptr<CEchoSuppressor> m_echo; // of the open port, when the echo is ignored
     std::shared_ptr<CCaptureLog> m_capture;  // under m_deviceMutex: writers log too
     std::string m_byIdFolder = "/dev/serial/by-id";

@@ -102,30 +102,33 @@ void SetOptions(int fd) {
     setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepProbes, sizeof kKeepProbes);
 }
 
-// 0 once connected, else the system's error number (ETIMEDOUT at the deadline).
-int AwaitConnected(int fd, Clock::time_point deadline) {
-    pollfd writable{fd, POLLOUT, 0};
+// 0 once connected, else the system's error number (ETIMEDOUT at the deadline, ECANCELED once
+// the cancel descriptor is readable).
+int AwaitConnected(int fd, Clock::time_point deadline, int cancelFd) {
+    pollfd fds[2] = {{fd, POLLOUT, 0}, {cancelFd, POLLIN, 0}};
     int ready;
     do {
-        ready = poll(&writable, 1, MillisecondsLeft(deadline));
+        ready = poll(fds, 2, MillisecondsLeft(deadline));
     } while (ready < 0 && errno == EINTR);
     if (ready == 0)
         return ETIMEDOUT;
     if (ready < 0)
         return errno;
+    if (fds[1].revents != 0)
+        return ECANCELED;
     int error = 0;
     socklen_t length = sizeof error;
     return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 ? error : errno;
 }
 
-CTcpConnection ConnectTo(const CAddress& address, Clock::time_point deadline) {
+CTcpConnection ConnectTo(const CAddress& address, Clock::time_point deadline, int cancelFd) {
     const auto* socketAddress = reinterpret_cast<const sockaddr*>(&address.storage);
     const int fd = socket(socketAddress->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return {-1, {PortErrorOf(errno), errno, ""}};
     int error = connect(fd, socketAddress, address.length) == 0 ? 0 : errno;
     if (error == EINPROGRESS)
-        error = AwaitConnected(fd, deadline);
+        error = AwaitConnected(fd, deadline, cancelFd);
     if (error != 0) {
         close(fd);
         return {-1, {PortErrorOf(error), error, ""}};
@@ -136,7 +139,8 @@ CTcpConnection ConnectTo(const CAddress& address, Clock::time_point deadline) {
 
 } // namespace
 
-CTcpConnection ConnectTcp(const std::string& host, uint16_t port, Clock::time_point deadline) {
+CTcpConnection ConnectTcp(const std::string& host, uint16_t port, Clock::time_point deadline,
+                          int cancelFd) {
     // An address in digits needs no lookup, and a name one that may take long.
     CResolved resolved = Resolve(host, port, AI_NUMERICHOST);
     if (resolved.code == EAI_NONAME) {
@@ -149,8 +153,9 @@ CTcpConnection ConnectTcp(const std::string& host, uint16_t port, Clock::time_po
         return {-1, LookupFailure(resolved.code)};
     CTcpConnection connection{-1, {PortError::UnknownHost, 0, ""}};
     for (const CAddress& address : resolved.addresses) {
-        connection = ConnectTo(address, deadline);
-        if (connection.fd >= 0 || connection.failure.error == PortError::TimedOut)
+        connection = ConnectTo(address, deadline, cancelFd);
+        if (connection.fd >= 0 || connection.failure.error == PortError::TimedOut ||
+            connection.failure.error == PortError::Interrupted)
             break;
     }
     return connection;

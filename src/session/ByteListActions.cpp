@@ -111,12 +111,10 @@ void CByteListActions::SaveTo(const std::string& path) {
     RunOnRows(
         m_link, m_model, WholeRows(rowCount),
         [path, rowCount, dropped](const RowLookup& rows, const CCellSelection&) {
-            const FileWriteError error = WriteWholeFile(
+            const std::string error = WriteOutputFile(
                 path, NamesRawFile(path) ? TrafficBytes(rows, rowCount)
                                          : SavedTrafficText(rows, rowCount, dropped));
-            return error == FileWriteError::None
-                       ? std::string()
-                       : "Cannot save " + path + ": " + FileWriteErrorText(error);
+            return error.empty() ? error : "Cannot save " + error;
         },
         [](CByteListActions& actions, const std::string& error) {
             if (!error.empty())

@@ -83,10 +83,23 @@ void CPortSwitchMenu::ToggleCapture() {
         return;
     auto log = std::make_shared<CCaptureLog>();
     if (const std::string error = log->Open(path); !error.empty()) {
-        ShowMessage(error, "Error", kMbOk, m_owner ? m_owner->window() : nullptr);
+        ShowMessage(error, "Error", kMbOk, m_owner->window());
         return;
     }
+    // Writes come from the sending threads too: the news goes to the UI thread, once.
+    log->SetFailureHook([this, failed = log.get()](const std::string& error) {
+        QMetaObject::invokeMethod(
+            m_owner, [this, failed, error] { EndFailedCapture(failed, error); },
+            Qt::QueuedConnection);
+    });
     m_port.SetCaptureLog(std::move(log));
+}
+
+// The capture ends, so that the switch shows it off, and the user learns what was lost.
+void CPortSwitchMenu::EndFailedCapture(const CCaptureLog* failed, const std::string& error) {
+    if (m_port.CaptureLog().get() == failed)
+        m_port.SetCaptureLog(nullptr);
+    ShowMessage(error, "Error", kMbOk, m_owner->window());
 }
 
 } // namespace brivox

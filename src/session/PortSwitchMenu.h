@@ -9,6 +9,7 @@ class QWidget;
 
 namespace brivox {
 
+class CCaptureLog;
 class CSerialPort;
 
 // The context menu of a session's traffic lists: the port's switches for the field (reconnect,
@@ -21,7 +22,8 @@ public:
     static constexpr char kLineErrors[] = "Show line errors";
     static constexpr char kIgnoreEcho[] = "Ignore the echo of sent bytes";
 
-    // reopen: closes and opens the port again with the session's settings.
+    // reopen: closes and opens the port again with the session's settings. The owner lives on
+    // the UI thread as long as the menu.
     CPortSwitchMenu(CSerialPort& port, QWidget* owner, std::function<void()> reopen);
 
     // The lists open the menu on a right click, the list's own actions first.
@@ -32,12 +34,14 @@ public:
     void SetReconnect(bool on);
     void SetLineErrors(bool on);
     void SetIgnoreEcho(bool on);
-    // Starts a capture in a file chosen in a save dialog, or ends the one running.
+    // Starts a capture in a file chosen in a save dialog, or ends the one running. A capture
+    // that cannot be written ends with one message box.
     void ToggleCapture();
 
 private:
     void AddSwitches(QMenu& menu);
     void ReopenIfOpen();
+    void EndFailedCapture(const CCaptureLog* failed, const std::string& error);
 
     CSerialPort& m_port;
     QWidget* m_owner;

@@ -113,6 +113,7 @@ private:
 
     std::vector<CDeviceTest>& m_tests;
     int m_line = 0;
+    size_t m_lineLength = 0;
     int m_errorLine = 0;
     bool m_hasRequest = false;
     bool m_hasExpect = false;
@@ -124,6 +125,7 @@ std::string CTestFileReader::Line(std::string_view line) {
     m_errorLine = ++m_line;
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
+    m_lineLength = line.size();
     const size_t start = line.find_first_not_of(" \t");
     if (start == std::string_view::npos || line[start] == '#')
         return "";
@@ -183,11 +185,11 @@ std::string CTestFileReader::Detail(std::string_view script, size_t column) {
     COptionStore options;
     CJPScript compiled(options);
     const CCompileResult result = compiled.CompileDetail(script);
+    // An empty script fails at its end, which is past the line's last character.
+    const size_t at = std::min(column + static_cast<size_t>(result.position) + 1, m_lineLength);
     if (!result.Succeeded())
-        return "syntax error at column " +
-               std::to_string(column + static_cast<size_t>(result.position) + 1) + ": " +
-               result.message;
-    m_tests.back().items = compiled.Items();
+        return "syntax error at column " + std::to_string(at) + ": " + result.message;
+    m_tests.back().items = compiled.TakeItems();
     m_hasRequest = true;
     return "";
 }
@@ -215,7 +217,7 @@ std::string CTestFileReader::Modbus(std::string_view text) {
     if (const CModbusBuildResult built = BuildModbusRequest(script, test.ascii, boxes);
         !built.Succeeded())
         return built.message;
-    test.items = script.Items();
+    test.items = script.TakeItems();
     m_hasRequest = true;
     return "";
 }
@@ -269,9 +271,11 @@ std::string ParseDeviceTests(std::string_view text, std::vector<CDeviceTest>& te
     tests.clear();
     CTestFileReader reader(tests);
     std::string error;
-    for (const std::string& line : SplitText(text, "\n")) {
-        if (error = reader.Line(line); !error.empty())
-            break;
+    // Line by line in place: a copy of a large file's lines would cost as much as the file.
+    for (size_t start = 0; start <= text.size() && error.empty();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        error = reader.Line(text.substr(start, end - start));
+        start = end + 1;
     }
     if (error.empty())
         error = reader.End();

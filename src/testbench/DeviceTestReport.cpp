@@ -84,7 +84,7 @@ std::vector<std::string> AlignedBytes(const std::vector<uint8_t>& expected,
 }
 
 std::string ResultText(const CDeviceTest& test, const CDeviceTestResult& result) {
-    std::string text = std::string(VerdictWord(result.verdict)) + " " + test.name;
+    std::string text = std::string(VerdictWord(result.verdict)) + " " + EscapedText(test.name);
     if (result.verdict == Verdict::Pass)
         return text + " (" + std::to_string(test.repeat) +
                (test.repeat == 1 ? " run, " : " runs, ") + Seconds(result.seconds) + " s)\n";

@@ -11,7 +11,6 @@ namespace brivox {
 
 namespace {
 
-
 // "2025-01-02 10:11:12.345678" in local time, or "2025-01-02T10:11:12.345678Z" in UTC.
 std::string WallTime(int64_t wallUs, bool utc) {
     const time_t seconds = static_cast<time_t>(wallUs / 1000000);
@@ -106,10 +105,8 @@ std::string CMonitorLines::TextLine(const CLineFrame& frame, const CModbusFrameI
                             : frame.gapUs < 0 ? "first"
                                               : Milliseconds(frame.gapUs);
     char head[96];
-    std::snprintf(
-        head, sizeof head, "%s  gap %12s  %4zu bytes  ",
-        WallTime(m_clock.wallStartUs + frame.startUs - m_clock.steadyStartUs, false).c_str(),
-        gap.c_str(), frame.bytes.size());
+    std::snprintf(head, sizeof head, "%s  gap %12s  %4zu bytes  ",
+                  TimeOf(frame.startUs, false).c_str(), gap.c_str(), frame.bytes.size());
     std::string line = head + HexPairs(frame.bytes) + "  |" + AsciiOf(frame.bytes) + "|";
     if (info)
         line += "  " + DescribeModbusFrame(*info);
@@ -117,18 +114,41 @@ std::string CMonitorLines::TextLine(const CLineFrame& frame, const CModbusFrameI
 }
 
 std::string CMonitorLines::JsonLine(const CLineFrame& frame, const CModbusFrameInfo* info) const {
-    std::string line =
-        "{\"time\":" +
-        JsonString(WallTime(m_clock.wallStartUs + frame.startUs - m_clock.steadyStartUs, true)) +
-        ",\"steady_us\":" + std::to_string(frame.startUs) +
-        ",\"gap_us\":" + (frame.continued ? "0" : JsonNumber(frame.gapUs)) +
-        ",\"continued\":" + (frame.continued ? "true" : "false") +
-        ",\"length\":" + std::to_string(frame.bytes.size()) +
-        ",\"hex\":" + JsonString(HexPairs(frame.bytes)) +
-        ",\"ascii\":" + JsonString(AsciiOf(frame.bytes));
+    std::string line = "{\"time\":" + JsonString(TimeOf(frame.startUs, true)) +
+                       ",\"steady_us\":" + std::to_string(frame.startUs) +
+                       ",\"gap_us\":" + (frame.continued ? "0" : JsonNumber(frame.gapUs)) +
+                       ",\"continued\":" + (frame.continued ? "true" : "false") +
+                       ",\"length\":" + std::to_string(frame.bytes.size()) +
+                       ",\"hex\":" + JsonString(HexPairs(frame.bytes)) +
+                       ",\"ascii\":" + JsonString(AsciiOf(frame.bytes));
     if (info)
         line += ",\"modbus\":" + JsonModbus(*info);
     return line + "}\n";
+}
+
+std::string CMonitorLines::TimeOf(int64_t steadyUs, bool utc) const {
+    return WallTime(m_clock.wallStartUs + steadyUs - m_clock.steadyStartUs, utc);
+}
+
+std::string CMonitorLines::LostLine(int64_t atUs, const std::string& reason) {
+    ++m_outages;
+    m_lostAtUs = atUs;
+    if (m_format == Format::Jsonl)
+        return "{\"event\":\"lost\",\"time\":" + JsonString(TimeOf(atUs, true)) +
+               ",\"steady_us\":" + std::to_string(atUs) + ",\"reason\":" + JsonString(reason) +
+               "}\n";
+    return TimeOf(atUs, false) + "  device lost: " + reason + "\n";
+}
+
+std::string CMonitorLines::BackLine(int64_t atUs) {
+    const int64_t outageUs = m_lostAtUs < 0 ? -1 : atUs - m_lostAtUs;
+    m_lostAtUs = -1;
+    if (m_format == Format::Jsonl)
+        return "{\"event\":\"back\",\"time\":" + JsonString(TimeOf(atUs, true)) +
+               ",\"steady_us\":" + std::to_string(atUs) + ",\"outage_us\":" + JsonNumber(outageUs) +
+               "}\n";
+    return TimeOf(atUs, false) + "  device back" +
+           (outageUs < 0 ? "" : " after " + Milliseconds(outageUs)) + "\n";
 }
 
 std::string CMonitorLines::Summary() const {
@@ -137,15 +157,20 @@ std::string CMonitorLines::Summary() const {
                ",\"bytes\":" + std::to_string(m_bytes) +
                ",\"bad_checksums\":" + (m_decoder ? std::to_string(m_badChecksums) : "null") +
                ",\"shortest_gap_us\":" + JsonNumber(m_shortestGapUs) +
-               ",\"longest_gap_us\":" + JsonNumber(m_longestGapUs) + "}}\n";
+               ",\"longest_gap_us\":" + JsonNumber(m_longestGapUs) +
+               ",\"outages\":" + std::to_string(m_outages) + "}}\n";
     std::string text =
         "summary: " + std::to_string(m_frames) + " frames, " + std::to_string(m_bytes) + " bytes";
     if (m_decoder)
         text += ", " + std::to_string(m_badChecksums) + " bad checksums";
     if (m_shortestGapUs < 0)
-        return text + ", no gap between frames\n";
-    return text + ", shortest gap " + Milliseconds(m_shortestGapUs) + ", longest gap " +
-           Milliseconds(m_longestGapUs) + "\n";
+        text += ", no gap between frames";
+    else
+        text += ", shortest gap " + Milliseconds(m_shortestGapUs) + ", longest gap " +
+                Milliseconds(m_longestGapUs);
+    if (m_outages > 0)
+        text += ", " + std::to_string(m_outages) + (m_outages == 1 ? " outage" : " outages");
+    return text + "\n";
 }
 
 } // namespace brivox

@@ -26,9 +26,15 @@ public:
 
     // The frame's line with its line break; counts it for the summary.
     std::string Line(const CLineFrame& frame);
+    // The device went away at this moment (steady clock), and why; counted as an outage.
+    std::string LostLine(int64_t atUs, const std::string& reason);
+    // The device is back at this moment, after the outage that LostLine began.
+    std::string BackLine(int64_t atUs);
     std::string Summary() const;
 
 private:
+    // The time a line shows for a moment of the steady clock.
+    std::string TimeOf(int64_t steadyUs, bool utc) const;
     std::string TextLine(const CLineFrame& frame, const CModbusFrameInfo* info) const;
     std::string JsonLine(const CLineFrame& frame, const CModbusFrameInfo* info) const;
     void Count(const CLineFrame& frame, const CModbusFrameInfo* info);
@@ -41,6 +47,8 @@ private:
     int64_t m_badChecksums = 0;
     int64_t m_shortestGapUs = -1;
     int64_t m_longestGapUs = -1;
+    int64_t m_outages = 0;
+    int64_t m_lostAtUs = -1;
 };
 
 } // namespace brivox

@@ -88,14 +88,30 @@ bool CByteBuffer::Reset(int32_t capacity, int32_t step) {
 bool CByteBuffer::Reserve(int32_t newCapacity) {
     if (m_length >= newCapacity || !InvariantHolds())
         return false;
-    std::unique_ptr<uint8_t[]> storage(new (std::nothrow) uint8_t[newCapacity]);
+    return MoveToStorageOf(newCapacity);
+}
+
+bool CByteBuffer::Compact() {
+    if (!InvariantHolds())
+        return false;
+    if (m_length == m_capacity)
+        return true;
+    if (m_length == 0) {
+        Clear();
+        return true;
+    }
+    return MoveToStorageOf(m_length);
+}
+
+bool CByteBuffer::MoveToStorageOf(int32_t capacity) {
+    std::unique_ptr<uint8_t[]> storage(new (std::nothrow) uint8_t[capacity]);
     if (!storage)
         return false;
     CopyOut(storage.get(), 0, m_length);
     m_storage = std::move(storage);
-    m_capacity = newCapacity;
+    m_capacity = capacity;
     m_head = 0;
-    m_growthStep = QuarterStep(newCapacity);
+    m_growthStep = QuarterStep(capacity);
     return true;
 }
 

@@ -25,6 +25,9 @@ public:
 
     bool Reset(int32_t capacity, int32_t step = 0);
     bool Reserve(int32_t newCapacity);
+    // Gives back the storage beyond the held bytes (none held: none kept), for a buffer that is
+    // done growing; later appends grow it again by the usual steps from there.
+    bool Compact();
     int32_t FreeSpace() const { return m_capacity - m_length; }
 
     bool Append(const void* bytes, int32_t count);
@@ -66,6 +69,9 @@ public:
 private:
     bool InvariantHolds() const;
     bool Grow(int32_t extra);
+    // The held bytes, in order from index 0, in new storage of that capacity (at least the
+    // length); the step becomes a quarter of it.
+    bool MoveToStorageOf(int32_t capacity);
     void CopyIn(const uint8_t* bytes, int32_t count);
     void CopyOut(uint8_t* destination, int32_t offset, int32_t count) const;
 

@@ -65,6 +65,40 @@ std::string HexPairs(const std::vector<uint8_t>& bytes) {
     return text;
 }
 
+bool IsTerminalControl(char c) {
+    const auto byte = static_cast<uint8_t>(c);
+    return (byte < 0x20 && c != '\n' && c != '\t') || byte == 0x7F;
+}
+
+std::string EscapedText(std::string_view text) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        if (!IsTerminalControl(c)) {
+            escaped += c;
+            continue;
+        }
+        const auto byte = static_cast<uint8_t>(c);
+        escaped += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 15]};
+    }
+    return escaped;
+}
+
+std::string TakeTextFileBody(std::string& text) {
+    constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+    if (text.starts_with(kUtf8Mark)) {
+        text.erase(0, kUtf8Mark.size());
+        return "";
+    }
+    const bool utf16Mark = text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF");
+    const bool nulBeside =
+        text.size() >= 2 && (text[0] == '\0') != (text[1] == '\0') && (text[0] | text[1]) > 0;
+    if (utf16Mark || nulBeside)
+        return "UTF-16 text: save the file as UTF-8";
+    return "";
+}
+
 } // namespace brivox
 
 namespace brivox {

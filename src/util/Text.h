@@ -20,6 +20,18 @@ int32_t ReadLeadingInt(std::string_view text);
 // Upper-case hex pairs separated by single spaces ("0A FF").
 std::string HexPairs(const std::vector<uint8_t>& bytes);
 
+// Whether a terminal would act on the byte rather than show it: a control character other than
+// the line break and the tab, or DEL.
+bool IsTerminalControl(char c);
+// The text with every such byte written as \xNN ("\x1b"), so that a message quoting input cannot
+// move the cursor, set the terminal's title or clear the screen.
+std::string EscapedText(std::string_view text);
+
+// A text file as another editor may have saved it: a UTF-8 byte-order mark at the start is
+// dropped. UTF-16 (a byte-order mark of its own, or ASCII with a NUL beside each character) is
+// refused: an error text, empty when the text is usable.
+std::string TakeTextFileBody(std::string& text);
+
 } // namespace brivox
 
 namespace brivox {

@@ -5,6 +5,7 @@
 #include "support/ChildProcess.h"
 #include "support/DevsimProcess.h"
 #include "support/TempFolder.h"
+#include "util/Text.h"
 
 #include <chrono>
 #include <fcntl.h>
@@ -255,6 +256,19 @@ TEST(TestCommandTest, FileAndPortErrorsExitWithThree) {
          "line 5: --function takes one of"},
         {"case a\nexpect 0001\n", devsim.Path(), "line 2: expect goes after a modbus line"},
         {"case a\ndetail 41\n", "/dev/null", "Cannot open"},
+        // Files from other editors, and lines that would act on a terminal if quoted as they are.
+        {"\xEF\xBB\xBF"
+         "case a\ndetail 41\n",
+         "/dev/null", "Cannot open"},
+        {std::string("\xFF\xFE"
+                     "c\0a\0",
+                     6),
+         "/dev/null", "UTF-16 text: save the file as UTF-8"},
+        {std::string("c\0a\0s\0e\0", 8), "/dev/null", "UTF-16 text: save the file as UTF-8"},
+        {"case a\n\x1b]0;title\x07\x1b[2J\n", "/dev/null",
+         "line 2: unknown line \"\\x1b]0;title\\x07\\x1b[2J\""},
+        {std::string("case a\nde\0tail 41\n", 18), "/dev/null", "unknown line \"de\\x00tail\""},
+        {"case a\ndetail\n", "/dev/null", "line 2: syntax error at column 6: "},
     };
     const test::CTempFolder folder;
     for (const auto& c : cases) {
@@ -262,7 +276,14 @@ TEST(TestCommandTest, FileAndPortErrorsExitWithThree) {
             test::RunCliCaptured({"test", WriteCases(folder, c.text), "--port", c.port});
         EXPECT_EQ(run.code, 3) << c.text;
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+        EXPECT_EQ(std::count_if(run.err.begin(), run.err.end(), IsTerminalControl), 0) << run.err;
     }
+    const std::string large = folder.Path("large.txt");
+    test::WriteTestFile(large, "");
+    ASSERT_EQ(truncate(large.c_str(), (int64_t{16} << 20) + 1), 0); // sparse
+    const test::CCliRun run = test::RunCliCaptured({"test", large, "--port", "/dev/null"});
+    EXPECT_EQ(run.code, 3);
+    EXPECT_NE(run.err.find("large.txt: larger than 16 MiB"), std::string::npos) << run.err;
 }
 
 TEST(TestCommandTest, CtrlCEndsTheRunningCaseAndStillWritesTheReport) {

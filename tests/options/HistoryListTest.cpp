@@ -85,26 +85,64 @@ TEST(HistoryListTest, SavedListsLoadBackAsTheyWere) {
     EXPECT_EQ(loaded.Entries(), list.Entries());
 }
 
-TEST(HistoryListTest, FilesThatDoNotLoadLeaveTheListAsItWas) {
+std::string EntryRecords(const Entries& entries) {
+    std::string records;
+    for (size_t i = 0; i < entries.size(); ++i)
+        records += TextRecord(i, entries[i]);
+    return records;
+}
+
+// A count that disagrees with the entries present loads those entries and keeps the file beside
+// at the first save; entries keep every byte.
+TEST(HistoryListTest, DamagedFilesLoadWhatTheyHoldAndAreKeptBesideAtTheFirstSave) {
+    const Entries three = {"a", "b", "c"};
+    Entries thousand;
+    for (int i = 0; i < 1000; ++i)
+        thousand.push_back(std::to_string(i));
+    const std::string withNul("A\0B", 3);
     const struct {
         std::string file; // none: no file
         bool loads;
         Entries entries;
+        bool keptBeside;
     } cases[] = {
-        {"", false, {}},
-        {CountRecord(1) + TextRecord(0, "AB") + "\x22\x01x", false, {}},
-        {CountRecord(3) + TextRecord(1, "AB"), true, {"", "AB", ""}},
-        {TextRecord(0, "AB"), true, {}},
-        {CountRecord(0xFFFFFFFF), true, {}},
-        {CountRecord(0x7FFFFFFF), true, Entries(100, "")}, // no reason to fill memory
+        {"", false, {}, false},
+        {CountRecord(1) + TextRecord(0, "AB") + "\x22\x01x", false, {}, true},
+        {CountRecord(3) + TextRecord(1, "AB"), true, {"AB"}, true},
+        {TextRecord(0, "AB"), true, {"AB"}, true},
+        {CountRecord(0xFFFFFFFF), true, {}, true},
+        {CountRecord(0x7FFFFFFF), true, {}, true},
+        {CountRecord(static_cast<uint32_t>(-5)) + EntryRecords(three), true, three, true},
+        {"\x08\x03"
+         "Cnt\x01"
+         "3" +
+             EntryRecords(three),
+         true, three, true},
+        {CountRecord(3) + EntryRecords(three) + TextRecord(7, "x"), true, three + Entries{"x"},
+         true},
+        {CountRecord(1000) + EntryRecords(thousand), true,
+         Entries(thousand.begin(), thousand.begin() + 100), true},
+        {CountRecord(2) + EntryRecords({withNul, "C"}), true, {withNul, "C"}, false},
+        {CountRecord(3) + EntryRecords(three), true, three, false},
     };
     for (const auto& c : cases) {
         CHistoryList list(4);
+        const std::string damaged = list.FilePath() + ".damaged";
         std::remove(list.FilePath().c_str());
+        std::remove(damaged.c_str());
         if (!c.file.empty())
             test::WriteTestFile(list.FilePath(), c.file);
         EXPECT_EQ(list.LoadHistory(), c.loads) << c.entries.size();
         EXPECT_EQ(list.Entries(), c.entries);
+        ASSERT_TRUE(list.SaveHistory());
+        CHistoryList again(4);
+        ASSERT_TRUE(again.LoadHistory());
+        EXPECT_EQ(again.Entries(), c.entries) << "saved back as loaded";
+        ASSERT_TRUE(again.SaveHistory());
+        EXPECT_EQ(PathExists(damaged), c.keptBeside) << c.entries.size();
+        if (c.keptBeside) {
+            EXPECT_EQ(test::ReadTestFile(damaged), c.file) << "a good file never replaces it";
+        }
     }
 }
 

@@ -5,11 +5,20 @@
 #include "support/FileSizeLimit.h"
 #include "support/TempFolder.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace brivox {
 namespace {
+
+mode_t ModeOf(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 ? info.st_mode : 0;
+}
 
 TEST(PathsTest, SettingsFolderFollowsXdgConfigHome) {
     const std::string saved = getenv("XDG_CONFIG_HOME");
@@ -55,6 +64,33 @@ TEST(FileIOTest, WholeFilesAreReplacedOnlyWhenTheWriteCompletes) {
     EXPECT_EQ(WriteWholeFile(folder.Path("blocker/x/y"), "z"), FileWriteError::Folder);
     EXPECT_FALSE(ReadWholeFile(folder.Path("missing"), read));
     EXPECT_FALSE(ReadWholeFile(folder.Root(), read)) << "a folder is no file";
+}
+
+// Whole-file writes replace a regular file or a link, never what a path names otherwise, and
+// make no folders along a dangling link (as root they could be anywhere).
+TEST(FileIOTest, WholeFilesNeverReplaceDevicesOrFifosNorFollowALinkIntoNewFolders) {
+    test::CTempFolder folder;
+    const std::string fifo = folder.Path("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string device = folder.Path("null");
+    const bool haveDevice = mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+    const std::string dangling = folder.Path("history1.asg");
+    const std::string missing = folder.Path("nonexistent/dir/history1.asg");
+    ASSERT_EQ(symlink(missing.c_str(), dangling.c_str()), 0);
+
+    EXPECT_EQ(WriteWholeFile(fifo, "x"), FileWriteError::NotRegular);
+    EXPECT_TRUE(S_ISFIFO(ModeOf(fifo)));
+    if (haveDevice) {
+        EXPECT_EQ(WriteWholeFile(device, "x"), FileWriteError::NotRegular);
+        EXPECT_TRUE(S_ISCHR(ModeOf(device)));
+    }
+    int cause = 0;
+    EXPECT_EQ(WriteWholeFile(dangling, "x", &cause), FileWriteError::Create);
+    EXPECT_EQ(cause, ENOENT);
+    EXPECT_FALSE(PathExists(folder.Path("nonexistent")));
+    MakeSurePathExists(FolderOf(missing));
+    EXPECT_EQ(WriteWholeFile(dangling, "x"), FileWriteError::None) << "written through";
+    EXPECT_EQ(test::ReadTestFile(missing), "x");
 }
 
 TEST(VersionTest, NumberAndTextFromTheProductVersion) {

@@ -145,6 +145,9 @@ TEST(ItemList, NeighbouringItemsNeverShareAKind) {
     script.AppendBytes(block, 0, JPItemKind::Expect);
     script.AppendText("zZ", JPItemKind::Send, false);
     EXPECT_EQ(Describe(script), "send 01 03 | expect 06 6F 6B | send 01 02 00");
+    for (size_t i = 0; i + 1 < script.Items().size(); ++i)
+        EXPECT_EQ(script.Items()[i].bytes.GetCapacity(), script.Items()[i].bytes.GetLength())
+            << "a finished item keeps only its bytes: a long script of tiny items stays small";
     script.Clear();
     EXPECT_TRUE(script.Items().empty());
 }

@@ -5,6 +5,8 @@
 #include "platform/FileDialog.h"
 #include "serial/LineConfig.h"
 #include "session/SessionFormFixture.h"
+#include "support/FileSizeLimit.h"
+#include "support/MessageRecorder.h"
 #include "support/PortTestSupport.h"
 #include "support/TempFolder.h"
 
@@ -96,6 +98,39 @@ TEST_F(PortSwitchMenuTest, CaptureGoesToTheChosenFileUnderThePortsNameUntilStopp
     test::RunEventsUntil([&] { return Form().RxList().Model().CellCount() >= 3; });
     const std::string text = test::ReadTestFile(folder.Path("session.log"));
     EXPECT_EQ(text.substr(text.find(" RX")), " RX 31 32  |12|\n");
+    SetFileDialogPresenter(previous);
+}
+
+// A full disk (here a file-size limit): one message naming what was lost, the switch off, and
+// the lines that were written whole.
+TEST_F(PortSwitchMenuTest, ACaptureThatCannotBeWrittenSaysSoOnceAndTurnsItsSwitchOff) {
+    test::CTempFolder folder;
+    const std::string path = folder.Path("full.log");
+    const FileDialogPresenter previous =
+        SetFileDialogPresenter([&](const CFileDialogRequest&) { return path; });
+    test::CMessageRecorder messages;
+    Form().SwitchMenu().ToggleCapture();
+    {
+        const test::CFileSizeLimit diskFull(100);
+        for (uint8_t i = 0; i < 6; ++i) {
+            m_pty->Send({static_cast<uint8_t>('a' + i)});
+            ASSERT_TRUE(
+                test::RunEventsUntil([&] { return Form().RxList().Model().CellCount() > i; }));
+        }
+        test::RunEventsUntil([&] { return !messages.Requests().empty(); });
+    }
+    ASSERT_EQ(messages.Requests().size(), 1u);
+    EXPECT_EQ(messages.Requests()[0].caption, "Error");
+    EXPECT_NE(messages.Requests()[0].text.find(path + ": File too large: 2 lines written, the "
+                                                      "rest lost"),
+              std::string::npos)
+        << messages.Requests()[0].text;
+    EXPECT_EQ(Form().Port().CaptureLog(), nullptr);
+    std::unique_ptr<QMenu> menu(Form().SwitchMenu().Build());
+    EXPECT_FALSE(Action(*menu, CPortSwitchMenu::kCapture)->isChecked());
+    const std::string text = test::ReadTestFile(path);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
+    EXPECT_EQ(text.back(), '\n');
     SetFileDialogPresenter(previous);
 }
 

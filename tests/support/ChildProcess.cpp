@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,6 +52,22 @@ int CChildProcess::Wait() {
     m_pid = 0;
     m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return m_status;
+}
+
+int CChildProcess::WaitAtMost(int limitMs) {
+    if (m_pid <= 0)
+        return m_status;
+    const int pidFd = static_cast<int>(syscall(SYS_pidfd_open, m_pid, 0));
+    pollfd ended{pidFd, POLLIN, 0};
+    const bool inTime = pidFd >= 0 && poll(&ended, 1, limitMs) == 1;
+    if (pidFd >= 0)
+        close(pidFd);
+    if (!inTime) {
+        kill(m_pid, SIGKILL);
+        Wait();
+        return m_status = -1;
+    }
+    return Wait();
 }
 
 std::string CChildProcess::Rest() {

@@ -25,6 +25,8 @@ public:
     int Stop();
     // Waits for the process to end by itself; its exit code.
     int Wait();
+    // The same for at most limitMs; -1, with the process killed, when it did not end by then.
+    int WaitAtMost(int limitMs);
 
 private:
     pid_t m_pid = 0;

@@ -126,14 +126,10 @@ std::vector<uint8_t> CRecordingPort::Received() const {
 
 void CRecordingPort::OnReceive(const uint8_t* bytes, int count) {
     chunks.emplace_back(bytes, bytes + count);
+    arrivals.push_back(ChunkArrival());
+    deliveries.push_back(CPortReader::Clock::now());
     if (closeOnReceive)
         Close();
-}
-
-void CRecordingPort::OnReceiveInThread(const uint8_t*, int count) {
-    if (std::this_thread::get_id() == m_uiThread)
-        inThreadOffUiThread = false;
-    inThreadBytes += count;
 }
 
 std::vector<uint8_t> PatternBytes(size_t count) {

@@ -60,8 +60,8 @@ public:
 
     std::vector<uint8_t> Received() const;
     std::vector<std::vector<uint8_t>> chunks;
-    std::atomic<int> inThreadBytes{0};
-    std::atomic<bool> inThreadOffUiThread{true};
+    // Per chunk: when the reader read it, and when it was delivered.
+    std::vector<CPortReader::Clock::time_point> arrivals, deliveries;
     int lost = 0;
     int configFailed = 0;
     int purged = 0;
@@ -69,13 +69,9 @@ public:
 
 protected:
     void OnReceive(const uint8_t* bytes, int count) override;
-    void OnReceiveInThread(const uint8_t* bytes, int count) override;
     void OnPortLost() override { ++lost; }
     void OnConfigFailed() override { ++configFailed; }
     void OnPurged() override { ++purged; }
-
-private:
-    const std::thread::id m_uiThread = std::this_thread::get_id();
 };
 
 std::vector<uint8_t> PatternBytes(size_t count);

@@ -134,6 +134,26 @@ TEST(ByteBufferEdits, ResetReserveAndClearSetCapacityAndStep) {
     EXPECT_EQ(buffer.GetCapacity(), 100);
 }
 
+TEST(ByteBufferEdits, CompactKeepsOnlyTheHeldBytesInOrder) {
+    CByteBuffer wrapped = BufferOf(Sequence(256));
+    wrapped.Consume(100);
+    wrapped.Append(Sequence(50, 0xA0).data(), 50);
+    const std::vector<uint8_t> held = wrapped.ToVector();
+    ASSERT_TRUE(wrapped.Compact());
+    EXPECT_EQ(wrapped.GetCapacity(), 206);
+    EXPECT_EQ(wrapped.GetHead(), 0);
+    EXPECT_EQ(wrapped.ToVector(), held);
+    ASSERT_TRUE(wrapped.AppendByte(7));
+    EXPECT_EQ(wrapped.GetCapacity(), 206 + 51) << "grows again by a quarter";
+
+    CByteBuffer emptied = BufferOf(Sequence(3));
+    emptied.Consume(3);
+    ASSERT_TRUE(emptied.Compact());
+    EXPECT_EQ(emptied.GetCapacity(), 0);
+    ASSERT_TRUE(emptied.AppendByte(1));
+    EXPECT_EQ(emptied.ToVector(), std::vector<uint8_t>{1});
+}
+
 TEST(ByteBufferCopies, CopyAssignAndAppendFromSelfKeepLogicalOrder) {
     CByteBuffer wrapped = BufferOf(Sequence(256));
     wrapped.Consume(100);

@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "cli/CompileCommand.h"
+#include "cli/EscapingStream.h"
 #include "cli/LoopbackCommand.h"
 #include "cli/ModbusCommand.h"
 #include "cli/MonitorCommand.h"
@@ -52,23 +53,25 @@ const std::vector<CCommand>& Commands() {
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    CCliStreams io{out, err};
+    // Messages quote what the user gave, which may hold anything.
+    CEscapingStream escapedErr(err);
+    CCliStreams io{out, escapedErr};
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        PrintHelp(args.empty() ? err : out);
+        PrintHelp(args.empty() ? io.err : out);
         return args.empty() ? 1 : 0;
     }
     const auto& commands = Commands();
     const auto command = std::find_if(commands.begin(), commands.end(),
                                       [&](const CCommand& c) { return c.name == args[0]; });
     if (command == commands.end()) {
-        err << "brivox-cli: unknown command '" << args[0] << "' (see brivox-cli help)\n";
+        io.err << "brivox-cli: unknown command '" << args[0] << "' (see brivox-cli help)\n";
         return 1;
     }
     CCliArguments parsed;
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (const std::string error = parsed.Parse(rest, command->options); !error.empty()) {
-        err << "brivox-cli " << command->name << ": " << error << "\nusage: brivox-cli "
-            << command->name << " " << command->usage << "\n";
+        io.err << "brivox-cli " << command->name << ": " << error << "\nusage: brivox-cli "
+               << command->name << " " << command->usage << "\n";
         return command->usageExitCode;
     }
     return command->run(parsed, io);

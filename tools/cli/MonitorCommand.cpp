@@ -5,31 +5,28 @@
 #include "cli/RunPort.h"
 #include "cli/StopSignals.h"
 #include "modbus/ModbusDecoder.h"
-#include "platform/FileIO.h"
+#include "platform/AppendFile.h"
 
 #include <QEventLoop>
 #include <QTimer>
-#include <cerrno>
-#include <cstring>
-#include <deque>
-#include <fcntl.h>
-#include <mutex>
 #include <ostream>
-#include <unistd.h>
 
 namespace brivox::cli {
 
 namespace {
 
 constexpr int kPortError = 3;
+constexpr int kFileError = 4;
 // Lines go out in batches this far apart at most: a fast bus then costs a write per batch, not per
 // frame. A stop signal or the end writes what is pending.
 constexpr int kFlushMs = 20;
 
+int64_t MicrosecondsOf(std::chrono::steady_clock::time_point moment) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(moment.time_since_epoch()).count();
+}
+
 int64_t SteadyUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    return MicrosecondsOf(std::chrono::steady_clock::now());
 }
 
 int64_t WallUs() {
@@ -38,57 +35,45 @@ int64_t WallUs() {
         .count();
 }
 
-// A port that only listens. Each chunk carries the time its read returned, taken on the reader
-// thread, so that the time the event loop needs to deliver it does not count.
+// What the listening port reports, on the event loop's thread.
+struct CPortEvents {
+    // A chunk, with the time its read returned on the reader thread: the time the event loop
+    // needs to deliver it does not count.
+    std::function<void(const uint8_t* bytes, int count, int64_t arrivalUs)> receive;
+    std::function<void(const std::string& reason)> lost; // reconnecting: waited for
+    std::function<void()> back;
+    std::function<void()> ended; // not reconnecting: the monitor ends
+};
+
+// A port that only listens.
 class CListeningPort : public CSerialPort {
 public:
-    using Receiver = std::function<void(const uint8_t* bytes, int count, int64_t arrivalUs)>;
-
-    CListeningPort(Receiver receiver, std::function<void()> lost)
-        : m_receiver(std::move(receiver)), m_lost(std::move(lost)) {}
+    explicit CListeningPort(CPortEvents events) : m_events(std::move(events)) {}
     ~CListeningPort() override { Close(); }
 
-    // Whether chunks have been read that the event loop has not delivered yet.
-    bool HasUndelivered() const {
-        const std::lock_guard lock(m_mutex);
-        return !m_arrivals.empty();
-    }
-
 protected:
-    void OnReceiveInThread(const uint8_t*, int) override {
-        const std::lock_guard lock(m_mutex);
-        m_arrivals.push_back(SteadyUs());
-    }
     void OnReceive(const uint8_t* bytes, int count) override {
-        int64_t arrivalUs = 0;
-        {
-            const std::lock_guard lock(m_mutex);
-            arrivalUs = m_arrivals.front();
-            m_arrivals.pop_front();
-        }
-        m_receiver(bytes, count, arrivalUs);
+        m_events.receive(bytes, count, MicrosecondsOf(ChunkArrival()));
     }
-    // With reconnecting on, the port waits for its device and the monitor goes on listening.
     void OnPortLost() override {
-        if (!Reconnect())
-            m_lost();
+        if (Reconnect())
+            m_events.lost(GetLastError());
+        else
+            m_events.ended();
     }
-    void OnPortReopened() override {
-        const std::lock_guard lock(m_mutex);
-        m_arrivals.clear(); // chunks of the lost device are never delivered
-    }
+    void OnPortReopened() override { m_events.back(); }
 
 private:
-    const Receiver m_receiver;
-    const std::function<void()> m_lost;
-    mutable std::mutex m_mutex;
-    std::deque<int64_t> m_arrivals;
+    const CPortEvents m_events;
 };
 
 // Where the lines go: standard output and the log file, a batch at a time.
 class CLineSink {
 public:
-    CLineSink(std::ostream& out, int logFd) : m_out(out), m_logFd(logFd) {
+    using Failure = std::function<void(const std::string& error)>;
+
+    CLineSink(std::ostream& out, CAppendFile& log, Failure onLogFailure)
+        : m_out(out), m_log(log), m_onLogFailure(std::move(onLogFailure)) {
         m_flush.setSingleShot(true);
         QObject::connect(&m_flush, &QTimer::timeout, [this] { Flush(); });
     }
@@ -102,14 +87,15 @@ public:
         if (m_pending.empty())
             return;
         m_out << m_pending << std::flush;
-        if (m_logFd >= 0)
-            WriteAll(m_logFd, m_pending.data(), m_pending.size());
+        if (m_log.IsOpen() && !m_log.Append(m_pending))
+            m_onLogFailure(m_log.Error());
         m_pending.clear();
     }
 
 private:
     std::ostream& m_out;
-    const int m_logFd;
+    CAppendFile& m_log;
+    const Failure m_onLogFailure;
     std::string m_pending;
     QTimer m_flush;
 };
@@ -118,18 +104,31 @@ private:
 // is still on its way), by the size limit or by the MODBUS framing.
 class CMonitor {
 public:
-    CMonitor(const CMonitorOptions& options, CLineSink& sink)
+    CMonitor(const CMonitorOptions& options, CCliStreams& io, CAppendFile& log)
         : m_splitter(options.gapUs, FrameEndOf(options.modbus)),
-          m_lines(options.format, options.modbus, {SteadyUs(), WallUs()}), m_sink(sink),
-          m_port([this](const uint8_t* b, int n, int64_t at) { Receive(b, n, at); },
-                 [this] { m_loop.exit(kPortError); }) {
+          m_lines(options.format, options.modbus, {SteadyUs(), WallUs()}),
+          m_sink(io.out, log, [this](const std::string& error) { FileFailed(error); }),
+          m_err(io.err), m_keepGoing(options.keepGoing),
+          m_port({[this](const uint8_t* b, int n, int64_t at) { Receive(b, n, at); },
+                  [this](const std::string& reason) { Lost(reason); },
+                  [this] { m_sink.Add(m_lines.BackLine(SteadyUs())); },
+                  [this] { m_loop.exit(kPortError); }}) {
         m_idle.setSingleShot(true);
         m_idle.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_idle, &QTimer::timeout, [this] { OnIdle(); });
     }
 
     CListeningPort& Port() { return m_port; }
-    // Runs until Stop or the port goes away; 0, or kPortError for a port that went away.
+    // A capture log that fails is a file that could not be written, as the log is.
+    void WatchCapture() {
+        if (const std::shared_ptr<CCaptureLog> capture = m_port.CaptureLog())
+            capture->SetFailureHook([this](const std::string& error) {
+                QMetaObject::invokeMethod(
+                    &m_idle, [this, error] { FileFailed(error); }, Qt::QueuedConnection);
+            });
+    }
+    // Runs until Stop, the port goes away or a file fails (without --keep-going); 0, kPortError
+    // for a port that went away, kFileError when a file could not be written.
     int Run(int seconds) {
         if (seconds > 0)
             QTimer::singleShot(std::chrono::seconds(seconds), &m_loop, [this] { m_loop.exit(0); });
@@ -137,7 +136,7 @@ public:
         Emit(m_splitter.Flush());
         m_sink.Add(m_lines.Summary());
         m_sink.Flush();
-        return code;
+        return m_fileFailed ? kFileError : code;
     }
     void Stop() { m_loop.exit(0); }
 
@@ -152,6 +151,17 @@ private:
     void Receive(const uint8_t* bytes, int count, int64_t arrivalUs) {
         Emit(m_splitter.Feed(bytes, static_cast<size_t>(count), arrivalUs));
         ArmIdle();
+    }
+    // The frame in progress ends with the device: nothing of the next one joins it.
+    void Lost(const std::string& reason) {
+        Emit(m_splitter.Flush());
+        m_sink.Add(m_lines.LostLine(SteadyUs(), reason));
+    }
+    void FileFailed(const std::string& error) {
+        m_err << "brivox-cli monitor: " << error << std::endl;
+        m_fileFailed = true;
+        if (!m_keepGoing)
+            m_loop.exit(0);
     }
     void OnIdle() {
         if (!m_port.HasUndelivered())
@@ -172,7 +182,10 @@ private:
 
     CFrameSplitter m_splitter;
     CMonitorLines m_lines;
-    CLineSink& m_sink;
+    CLineSink m_sink;
+    std::ostream& m_err;
+    const bool m_keepGoing;
+    bool m_fileFailed = false;
     QEventLoop m_loop;
     QTimer m_idle;
     CListeningPort m_port;
@@ -190,32 +203,29 @@ int RunMonitor(const CCliArguments& args, CCliStreams& io) {
         io.err << "brivox-cli monitor: " << error << "\n";
         return kPortError;
     }
-    int logFd = -1;
+    CAppendFile log;
     if (!options.logPath.empty()) {
-        logFd = open(options.logPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-        if (logFd < 0) {
-            io.err << "brivox-cli monitor: cannot open " << options.logPath << ": "
-                   << std::strerror(errno) << "\n";
-            return kPortError;
+        if (const std::string error = log.Open(options.logPath); !error.empty()) {
+            io.err << "brivox-cli monitor: cannot open " << error << "\n";
+            return kFileError;
         }
     }
     EventLoop();
-    CLineSink sink(io.out, logFd);
-    CMonitor monitor(options, sink);
+    CMonitor monitor(options, io, log);
     const CStopSignalWatch stop([&monitor] { monitor.Stop(); });
-    int code = kPortError;
     if (const std::string error = ApplyPortSwitches(args, monitor.Port()); !error.empty()) {
         io.err << "brivox-cli monitor: " << error << "\n";
-    } else if (OpenRunPort(monitor.Port(), options.port, "monitor", io.err)) {
-        io.err << "brivox-cli monitor: listening on " << args.Value("--port") << " at "
-               << options.port.settings << ", a frame ends after " << GapText(options.gapUs)
-               << " of quiet; Ctrl+C ends" << std::endl;
-        code = monitor.Run(options.seconds);
-        if (code != 0)
-            io.err << "brivox-cli monitor: " << monitor.Port().GetLastError() << "\n";
+        return kFileError;
     }
-    if (logFd >= 0)
-        close(logFd);
+    monitor.WatchCapture();
+    if (!OpenRunPort(monitor.Port(), options.port, "monitor", io.err, &stop))
+        return kPortError;
+    io.err << "brivox-cli monitor: listening on " << args.Value("--port") << " at "
+           << options.port.settings << ", a frame ends after " << GapText(options.gapUs)
+           << " of quiet; Ctrl+C ends" << std::endl;
+    const int code = monitor.Run(options.seconds);
+    if (code == kPortError)
+        io.err << "brivox-cli monitor: " << monitor.Port().GetLastError() << "\n";
     return code;
 }
 
@@ -229,15 +239,19 @@ CCommand MonitorCommand() {
                                    {"--modbus", true},
                                    {"--format", true},
                                    {"--log", true},
+                                   {"--keep-going", false},
+                                   {"--timeout", true},
                                    {"--seconds", true}});
     return {"monitor",
             "--port COM<n>|DEVICE [--settings 115200,N,8,1] [--gap MS] [--modbus rtu|ascii] "
-            "[--format text|jsonl] [--log FILE] [--seconds N] " +
+            "[--format text|jsonl] [--log FILE] [--keep-going] [--timeout MS] [--seconds N] " +
                 std::string(kPortSwitchUsage),
             "listen to the port without ever writing and print a line per frame (bytes with no "
             "idle gap between them): time, gap, length, hex and ASCII, with --modbus decoded; a "
-            "summary at the end (Ctrl+C or --seconds); exit 3 for a port error; with --reconnect "
-            "it goes on listening when the device returns",
+            "summary at the end (Ctrl+C or --seconds); exit 3 for a port error, 4 when the log or "
+            "capture could not be written (--keep-going listens on after that); with --reconnect "
+            "it waits --timeout ms (2000) for a device that is not there yet, goes on listening "
+            "when the device returns, and says when it went and came back",
             options,
             RunMonitor,
             kPortError};

@@ -64,6 +64,7 @@ std::string ParseMonitorOptions(const CCliArguments& args, CMonitorOptions& opti
     if (options.gapUs < kMinGapUs || options.gapUs > kMaxGapUs)
         return "--gap " + args.Value("--gap") + ": give milliseconds from 0.1 to 60000";
     options.logPath = args.Value("--log");
+    options.keepGoing = args.Has("--keep-going");
     if (args.Has("--log") && options.logPath.empty())
         return "--log needs a file name";
     return ParseSeconds(args, options.seconds);

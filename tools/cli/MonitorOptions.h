@@ -15,8 +15,9 @@ struct CMonitorOptions {
     int64_t gapUs = 0; // the idle time that ends a frame
     CMonitorLines::Modbus modbus = CMonitorLines::Modbus::None;
     CMonitorLines::Format format = CMonitorLines::Format::Text;
-    std::string logPath; // empty: no log file
-    int seconds = 0;     // 0: until a stop signal
+    std::string logPath;    // empty: no log file
+    int seconds = 0;        // 0: until a stop signal
+    bool keepGoing = false; // listen on after the log or capture could not be written
 };
 
 // Error text, empty on success. Without --gap a frame ends after 3.5 character times of the

@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kPortError = 3;
 constexpr int kTimedOut = 2;
+constexpr int kFileError = 4;
 
 struct CRunRequest {
     std::vector<CJPItem> items;
@@ -142,11 +143,18 @@ int RunRun(const CCliArguments& args, CCliStreams& io) {
     CRunPort port(options, io.out);
     if (error = ApplyPortSwitches(args, port); !error.empty()) {
         io.err << "brivox-cli run: " << error << "\n";
-        return kPortError;
+        return kFileError;
     }
     if (!OpenRunPort(port, runOptions, "run", io.err))
         return kPortError;
-    return RunOnPort(request, port, runOptions.timeoutMs, io);
+    const int code = RunOnPort(request, port, runOptions.timeoutMs, io);
+    // A capture that lost lines is no record of the run, whatever its result.
+    if (const std::shared_ptr<CCaptureLog> capture = port.CaptureLog();
+        capture && !capture->Error().empty()) {
+        io.err << "brivox-cli run: " << capture->Error() << "\n";
+        return kFileError;
+    }
+    return code;
 }
 
 } // namespace
@@ -171,7 +179,8 @@ CCommand RunCommand() {
             "syntax error or the device went away. --reconnect waits for a port that is not there "
             "(up to the time limit), --ignore-echo drops an RS-485 adapter's echo of what was "
             "sent, --line-errors counts a reply byte with a parity or framing error as a "
-            "mismatch, --capture appends the traffic to FILE as timestamped lines",
+            "mismatch, --capture appends the traffic to FILE as timestamped lines (exit 4 when it "
+            "could not be written)",
             options,
             RunRun,
             kPortError};

@@ -1,5 +1,6 @@
 #include "cli/RunPort.h"
 
+#include "cli/StopSignals.h"
 #include "modbus/ModbusReply.h"
 
 #include <QCoreApplication>
@@ -22,15 +23,21 @@ int64_t MillisecondsSince(Clock::time_point then) {
 }
 
 // With reconnecting on, a device that is not there yet is waited for up to the time limit.
-bool AwaitDevice(CSerialPort& port, int timeoutMs) {
-    if (!port.Reconnect())
+bool AwaitDevice(CSerialPort& port, int timeoutMs, const CStopSignalWatch* stop,
+                 const std::string& command, std::ostream& err) {
+    if (!port.Reconnect() || port.GetLastErrorKind() == PortError::Interrupted)
         return false;
+    err << "brivox-cli " << command << ": " << port.GetLastError() << "; waiting up to "
+        << timeoutMs << " ms for the device" << std::endl;
     port.WaitForDevice();
     QTimer limit;
     limit.setSingleShot(true);
     limit.start(timeoutMs);
-    while (!port.IsOpen() && limit.isActive())
+    const auto stopped = [stop] { return stop != nullptr && stop->Requested(); };
+    while (!port.IsOpen() && limit.isActive() && !stopped())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (!port.IsOpen())
+        port.Close(); // ends the wait
     return port.IsOpen();
 }
 
@@ -47,17 +54,22 @@ QCoreApplication& EventLoop() {
 }
 
 bool OpenRunPort(CSerialPort& port, const CRunOptions& options, const std::string& command,
-                 std::ostream& err) {
+                 std::ostream& err, const CStopSignalWatch* stop) {
     port.SetCommPort(options.portNumber);
     port.SetDevicePath(options.devicePath);
     port.SetSettings(options.settings);
-    if (port.Open() || AwaitDevice(port, options.timeoutMs)) {
+    port.SetCancelDescriptor(stop != nullptr ? stop->Descriptor() : -1);
+    const bool opened = port.Open() || AwaitDevice(port, options.timeoutMs, stop, command, err);
+    port.SetCancelDescriptor(-1);
+    if (opened) {
         if (!port.GetLastError().empty()) // what a serial server could not apply
             err << "brivox-cli " << command << ": " << port.GetLastError() << "\n";
         return true;
     }
     err << "brivox-cli " << command << ": " << port.GetLastError();
-    if (port.GetLastErrorKind() == PortError::NoSuchPort)
+    if (stop != nullptr && stop->Requested())
+        err << " (interrupted while waiting for the device)";
+    else if (port.GetLastErrorKind() == PortError::NoSuchPort)
         err << " (brivox-cli ports lists the ports; --port also takes a device path)";
     err << "\n";
     return false;

@@ -17,6 +17,8 @@ class QCoreApplication;
 
 namespace brivox::cli {
 
+class CStopSignalWatch;
+
 using Clock = std::chrono::steady_clock;
 
 // The event loop of a command that works a port; made at the first call.
@@ -25,9 +27,10 @@ QCoreApplication& EventLoop();
 // Opens the port the options name with their line settings (with reconnecting on, waits up to
 // the options' time limit for a device that is not there yet); false after saying why on err
 // ("brivox-cli COMMAND: Cannot open COM5 ..."). An open port whose serial server could not apply
-// everything is said on err too.
+// everything is said on err too. A stop signal that the watch sees ends the open and the wait
+// at once, as Interrupted.
 bool OpenRunPort(CSerialPort& port, const CRunOptions& options, const std::string& command,
-                 std::ostream& err);
+                 std::ostream& err, const CStopSignalWatch* stop = nullptr);
 
 // A port that runs scripts: received bytes go to the run state and the traffic log on the event
 // loop's thread; sent bytes are logged as the worker reports them.

@@ -33,18 +33,27 @@ CStopSignalWatch::CStopSignalWatch(std::function<void()> onStop) {
         return;
     m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this, onStop] {
-        signalfd_siginfo info;
-        while (read(m_fd, &info, sizeof info) == sizeof info) {
-        }
+        Drain();
+        m_requested = true;
         onStop();
     });
 }
 
 CStopSignalWatch::~CStopSignalWatch() {
     m_notifier.reset();
+    const bool stopping = (m_fd >= 0 && Drain()) || m_requested;
     if (m_fd >= 0)
         close(m_fd);
-    pthread_sigmask(SIG_SETMASK, &m_oldMask, nullptr);
+    if (!stopping)
+        pthread_sigmask(SIG_SETMASK, &m_oldMask, nullptr);
+}
+
+bool CStopSignalWatch::Drain() {
+    bool any = false;
+    signalfd_siginfo info;
+    while (read(m_fd, &info, sizeof info) == sizeof info)
+        any = true;
+    return any;
 }
 
 } // namespace brivox::cli

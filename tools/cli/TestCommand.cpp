@@ -7,6 +7,7 @@
 #include "platform/FileIO.h"
 #include "platform/Language.h"
 #include "testbench/DeviceTestReport.h"
+#include "util/Text.h"
 
 #include <ctime>
 #include <filesystem>
@@ -20,15 +21,18 @@ namespace {
 using Verdict = CDeviceTestResult::Verdict;
 
 constexpr int kFileOrPortError = 3;
+constexpr int kReportError = 4;
 constexpr int64_t kMaxTestFile = int64_t{16} << 20;
 
 std::string ReadTestFile(const std::string& path, std::string& text) {
     FileReadError error = FileReadError::None;
     const int fd = OpenRegularFile(path, kMaxTestFile, error);
     if (fd < 0)
-        return FileReadErrorText(error);
+        return FileReadErrorText(error, kMaxTestFile);
     close(fd);
-    return ReadWholeFile(path, text) ? "" : FileReadErrorText(FileReadError::Unreadable);
+    if (!ReadWholeFile(path, text))
+        return FileReadErrorText(FileReadError::Unreadable);
+    return TakeTextFileBody(text);
 }
 
 std::string QuietText(int timeoutMs) {
@@ -171,10 +175,18 @@ std::string WriteReport(const std::string& path, const std::string& file,
                         const std::vector<CDeviceTest>& tests,
                         const std::vector<CDeviceTestResult>& results) {
     const std::string suite = std::filesystem::path(file).filename().string();
-    if (WriteWholeFile(path, JUnitReport(suite, Timestamp(), tests, results)) !=
-        FileWriteError::None)
-        return "cannot write the report " + path;
-    return "";
+    const std::string error =
+        WriteOutputFile(path, JUnitReport(suite, Timestamp(), tests, results));
+    return error.empty() ? "" : "cannot write the report " + error;
+}
+
+// The results when the port did not open: not run when a stop signal ended the open.
+std::vector<CDeviceTestResult> Unopened(size_t count, const CRunPort& port,
+                                        const CStopSignalWatch& stop) {
+    if (stop.Requested() || port.GetLastErrorKind() == PortError::Interrupted)
+        return std::vector<CDeviceTestResult>(count,
+                                              ResultOf(Verdict::NotRun, "not run: interrupted"));
+    return std::vector<CDeviceTestResult>(count, PortGone(port));
 }
 
 int RunTest(const CCliArguments& args, CCliStreams& io) {
@@ -184,6 +196,8 @@ int RunTest(const CCliArguments& args, CCliStreams& io) {
     if (error.empty() && args.Has("--junit") && args.Value("--junit").empty())
         error = "--junit needs a file name";
     const std::string file = error.empty() ? args.Positionals()[0] : "";
+    if (error.empty() && args.Has("--junit") && IsSameFile(file, args.Value("--junit")))
+        error = "--junit " + args.Value("--junit") + " is the test file itself";
     std::string text;
     if (error.empty() && !(error = ReadTestFile(file, text)).empty())
         error = file + ": " + error;
@@ -201,21 +215,21 @@ int RunTest(const CCliArguments& args, CCliStreams& io) {
     CRunPort port(options, args.Has("-v") ? io.out : quiet);
     // Ctrl+C ends the case that runs and still writes the results and the report.
     const CStopSignalWatch stop([&port] { port.Interrupt(); });
-    std::vector<CDeviceTestResult> results;
-    if (OpenRunPort(port, runOptions, "test", io.err)) {
-        results = RunCases(tests, port, runOptions.timeoutMs, io.out);
-    } else {
-        results.assign(tests.size(), PortGone(port));
-    }
-    io.out << CountsText(results);
+    const bool opened = OpenRunPort(port, runOptions, "test", io.err, &stop);
+    const std::vector<CDeviceTestResult> results =
+        opened ? RunCases(tests, port, runOptions.timeoutMs, io.out)
+               : Unopened(tests.size(), port, stop);
+    io.out << CountsText(results) << std::flush;
     if (args.Has("--junit")) {
         if (error = WriteReport(args.Value("--junit"), file, tests, results); !error.empty())
             io.err << "brivox-cli test: " << error << "\n";
     }
-    const bool portError = std::any_of(results.begin(), results.end(), [](const auto& r) {
-        return r.verdict == Verdict::PortError;
-    });
-    if (portError || !error.empty())
+    if (!error.empty())
+        return kReportError;
+    const bool portError =
+        !opened || std::any_of(results.begin(), results.end(),
+                               [](const auto& r) { return r.verdict == Verdict::PortError; });
+    if (portError)
         return kFileOrPortError;
     return std::all_of(results.begin(), results.end(),
                        [](const auto& r) { return r.verdict == Verdict::Pass; })
@@ -231,7 +245,8 @@ CCommand TestCommand() {
             "REPORT.xml] [-v]",
             "run the cases of a device-test file in order on one open port (--timeout: a case's "
             "default, 2000 ms; -v: the traffic too); each case's result, the bytes of a mismatch; "
-            "exit 0 when all pass, 1 otherwise, 3 for a port or file error",
+            "exit 0 when all pass, 1 otherwise, 3 for a port or file error, 4 when the report "
+            "could not be written",
             {{"--port", true},
              {"--settings", true},
              {"--timeout", true},
