@@ -83,7 +83,10 @@ CByteListActions::~CByteListActions() {
     m_link->actions = nullptr;
 }
 
+// Without a selection the clipboard keeps what it has.
 void CByteListActions::Copy(CopyFormat format) {
+    if (!m_selection.hasSelection())
+        return;
     const uint64_t copy = ++m_copies;
     RunOnRows(
         m_link, m_model, m_selection.SelectedCells(),
