@@ -38,6 +38,8 @@ public:
     CHistoryList* HistoryList(int index);
     // The open History window, null while none is open.
     CHistoryWindow* HistoryWindow() const;
+    // Open, or closed with its deletion still on its way.
+    bool IsHistoryWindowAround() const { return !m_historyWindow.isNull(); }
     void SetHistoryWindow(CHistoryWindow* window);
     void DestroyHistoryWindow();
 

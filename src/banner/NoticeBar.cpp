@@ -5,6 +5,7 @@
 #include "options/OptionStore.h"
 #include "platform/DeveloperMarker.h"
 #include "platform/Language.h"
+#include "platform/OfflineSwitch.h"
 #include "platform/PostedMessage.h"
 #include "platform/UrlOpener.h"
 #include "platform/Version.h"
@@ -86,8 +87,8 @@ void CNoticeBar::Init() {
     LoadItems(*m_store, m_defaultScript);
     ShowCurrentItem();
     m_timerId = startTimer(kRefreshMs);
-    if (ScriptRequestDue(m_store->GetString(opt::kBannerRequestTime), std::time(nullptr),
-                         DeveloperMarkerExists()))
+    if (!IsOffline() && ScriptRequestDue(m_store->GetString(opt::kBannerRequestTime),
+                                         std::time(nullptr), DeveloperMarkerExists()))
         RequestScript();
 }
 
@@ -140,7 +141,7 @@ void CNoticeBar::OnItemClicked() {
         return;
     if (!item->link.empty())
         OpenWebPage(item->link);
-    if (item->reportUrl.empty())
+    if (item->reportUrl.empty() || IsOffline())
         return;
     const std::string url = ClickReportUrl(*item, m_barId, LanguageCode(), VersionNumber());
     TraceLine("HQLine : " + url);

@@ -31,6 +31,7 @@ private:
 
 // The banner line of a session: the notices rotate with the clock, a click opens the notice's
 // link and reports the click, and once a day the maker's server is asked for a fresh script.
+// Offline (platform/OfflineSwitch.h) it neither asks nor reports and shows the script it has.
 //
 // The global store is only ever touched on the UI thread: the request's worker fetches the text
 // and hands it back through a queued call, which stores it and rebuilds the items. Jobs are

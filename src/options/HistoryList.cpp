@@ -43,6 +43,8 @@ std::string CHistoryList::TextOf(const std::string& entry) {
 }
 
 bool CHistoryList::AddToHistory(const std::string& text) {
+    if (text.empty())
+        return false;
     size_t belowPins = 0;
     for (size_t i = 0; i < m_entries.size(); ++i) {
         if (IsPinned(m_entries[i]))

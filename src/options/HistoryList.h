@@ -23,9 +23,10 @@ public:
     const std::vector<std::string>& Entries() const { return m_entries; }
     int Count() const { return static_cast<int>(m_entries.size()); }
 
-    // A text already in the list, pinned or not, adds nothing and moves nothing. A new one goes
-    // right below the pinned entries; beyond the cap the bottom entries drop out, pinned or not.
-    // True when the text is in the list afterwards.
+    // A text already in the list, pinned or not, adds nothing and moves nothing, and neither does
+    // an empty one (the MODBUS and file modes send with an empty input box). A new one goes right
+    // below the pinned entries; beyond the cap the bottom entries drop out, pinned or not. True
+    // when the text was added and is in the list afterwards.
     bool AddToHistory(const std::string& text);
     // "Memory": the entry, unless already pinned, moves to the top with the prefix.
     bool Pin(int position);

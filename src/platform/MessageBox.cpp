@@ -1,5 +1,6 @@
 #include "platform/MessageBox.h"
 
+#include "platform/X11Window.h"
 #include "trace/SharedString.h"
 
 #include <QApplication>
@@ -92,6 +93,12 @@ int ShowMessageBox(const CMessageRequest& request) {
     QMessageBox box(IconFor(request.type), QString::fromStdString(request.caption),
                     QString::fromStdString(request.text), ButtonsFor(request.type), owner);
     MakeRoomForCaption(box);
+    if (request.caption.empty()) {
+        // Qt or the window manager would put the application's name or a placeholder there; a
+        // single space, written before the box is mapped, shows as nothing.
+        box.winId();
+        x11::SetTitleProperties(&box, " ");
+    }
     return AnswerFor(box.exec());
 }
 

@@ -20,6 +20,8 @@ constexpr int kAsciiGroupWidth = 28;
 constexpr int kAsciiCharWidth = 7;
 // A byte that came with a parity or framing error, or a BREAK.
 const QColor kLineErrorFill(240, 80, 80);
+// Laid over a selected cell, so that its own fill and marks still show through.
+const QColor kSelectionTint(30, 90, 210, 90);
 
 bool IsShownAsCharacter(uint8_t value) {
     return value >= 33 && value <= 127;
@@ -117,6 +119,8 @@ void CByteCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         PaintAscii(*painter, option.rect, *row);
     else
         PaintByte(*painter, option.rect, *row, index.column(), index.row(), txRow);
+    if (option.state & QStyle::State_Selected)
+        painter->fillRect(option.rect, kSelectionTint);
 }
 
 QSize CByteCellDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {

@@ -12,7 +12,8 @@ class CByteListModel;
 
 // Paints every cell of a traffic list itself: the row label on its TX or RX fill, the bytes on
 // four-by-four blocks of blue-tinted and grey shades (in HEX or DEC, with the character after a
-// printable value and the cross of a mismatching reply), and the ASCII column in four groups.
+// printable value and the cross of a mismatching reply), and the ASCII column in four groups;
+// a selected cell gets a tint on top.
 // Texts come from tables of the 256 values made once, so a repaint builds no strings.
 class CByteCellDelegate : public QAbstractItemDelegate {
 public:

@@ -16,14 +16,16 @@ constexpr int kAsciiColumnWidth = 118;
 CByteList::CByteList(QTableView* view, bool rxOnly)
     : m_view(view), m_model(rxOnly), m_delegate(m_model) {
     m_view->setModel(&m_model);
+    m_view->setSelectionModel(&m_selection);
     m_view->setItemDelegate(&m_delegate);
     m_view->setShowGrid(true);
     // Opaque, so that the scroll bar moving as rows come does not repaint what lies beneath.
     m_view->setAutoFillBackground(true);
     m_view->setWordWrap(false);
     m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Cells by drag, Shift+click and Ctrl+A; the label or ASCII column takes whole rows.
+    m_view->setSelectionBehavior(QAbstractItemView::SelectItems);
+    m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_view->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_view->verticalHeader()->setDefaultSectionSize(kRowHeight);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "session/ByteCellDelegate.h"
+#include "session/ByteListActions.h"
 #include "session/ByteListModel.h"
+#include "session/ByteSelectionModel.h"
 
 class QTableView;
 
@@ -9,7 +11,8 @@ namespace brivox {
 
 // A traffic list of the session form (the TX&RX list 1015 or the RX list 1018): the model and
 // its painting delegate on the form's table view, the column layout, scrolling to the bottom
-// when a row starts, and the ASCII column's refresh.
+// when a row starts, the ASCII column's refresh, and the selection with what it can be copied
+// or saved as.
 class CByteList {
 public:
     static constexpr int kRowHeight = 16;
@@ -20,6 +23,8 @@ public:
 
     CByteListModel& Model() { return m_model; }
     QTableView* View() const { return m_view; }
+    CByteSelectionModel& Selection() { return m_selection; }
+    CByteListActions& Actions() { return m_actions; }
 
     void AddByte(uint8_t value, ByteKind kind) { m_model.AddByte(value, kind); }
     void AddBytes(const uint8_t* values, int count, ByteKind kind, const uint8_t* marks = nullptr) {
@@ -40,6 +45,8 @@ private:
     QTableView* m_view;
     CByteListModel m_model;
     CByteCellDelegate m_delegate;
+    CByteSelectionModel m_selection{&m_model};
+    CByteListActions m_actions{*m_view, m_model, m_selection};
     int m_refreshedCount = -1;
 };
 

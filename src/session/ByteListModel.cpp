@@ -1,8 +1,10 @@
 #include "session/ByteListModel.h"
 
 #include "serial/LineErrorDecoder.h"
+#include "session/TrafficText.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace brivox {
 
@@ -78,6 +80,8 @@ void CByteListModel::EnsureRows(int lastRow) {
 // The count drops by the bytes of the rows that go: 16 a row, 16 a pair of rows when paired.
 void CByteListModel::DropFrontRows(int rows) {
     rows = std::min(rows, m_store.RowCount());
+    for (int row = 0; row < rows; ++row)
+        m_droppedBytes += std::popcount(FilledCells(*m_store.RowAt(row)));
     m_store.DropFrontRows(rows);
     m_count = std::max(0, m_count - rows * kBytesPerRow / (m_paired ? 2 : 1));
     m_pendingDrop += rows;
@@ -97,6 +101,7 @@ void CByteListModel::Clear() {
     beginResetModel();
     m_store.Clear();
     m_count = 0;
+    m_droppedBytes = 0;
     m_published = 0;
     m_pendingDrop = 0;
     m_dirtyFrom = kNoRow;

@@ -53,6 +53,8 @@ public:
     // Bytes placed since the last clear, less those of dropped rows: where the next byte goes.
     int CellCount() const { return m_count; }
     int StoredRowCount() const { return m_store.RowCount(); }
+    // Bytes of the rows dropped since the last clear, at the limit or while typing.
+    int64_t DroppedBytes() const { return m_droppedBytes; }
     int64_t ReservedBytes() const { return m_store.ReservedBytes(); }
     // A published row, null when it is gone and not yet removed from the views.
     const CByteRow* RowAt(int row) const { return m_store.RowAt(row - m_pendingDrop); }
@@ -83,6 +85,7 @@ private:
     bool m_paired = false;
     CByteRowStore m_store;
     int m_count = 0;
+    int64_t m_droppedBytes = 0;
 
     // What the views know: the published rows, of which the first m_pendingDrop left the store
     // since; the first store row changed since the last flush.

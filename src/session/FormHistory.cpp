@@ -23,8 +23,10 @@ CFormHistory::CFormHistory(CSessionForm& form) : m_form(form) {
     m_refocusTimer.setSingleShot(true);
     m_refocusTimer.setInterval(kRefocusMs);
     connect(&m_refocusTimer, &QTimer::timeout, this, &CFormHistory::Refocus);
-    connect(qobject_cast<QAbstractButton*>(form.Control(idc::kHistory)), &QAbstractButton::clicked,
-            this, &CFormHistory::ToggleWindow);
+    QWidget* history = form.Control(idc::kHistory);
+    connect(qobject_cast<QAbstractButton*>(history), &QAbstractButton::clicked, this,
+            &CFormHistory::ToggleWindow);
+    history->installEventFilter(this);
     connect(qobject_cast<QAbstractButton*>(form.Control(idc::kGuide)), &QAbstractButton::clicked,
             this, &CFormHistory::ShowGuide);
     form.SetSendHistoryHook([this](int mode, const std::string& text) { Record(mode, text); });
@@ -64,9 +66,8 @@ void CFormHistory::ToggleWindow() {
         return;
     auto* window = new CHistoryWindow(m_form, *list);
     app->SetHistoryWindow(window);
-    // Placed once shown, when its frame is known.
-    window->show();
     window->PlaceLeftOf(*m_form.Control(idc::kHistory));
+    window->show();
 }
 
 void CFormHistory::CloseWindow() {
@@ -89,11 +90,21 @@ void CFormHistory::ShowGuide() {
     CGuideDialog(&m_form).exec();
 }
 
-// A left click on the form itself (its controls keep theirs) closes the History window.
+// A left click on the form itself (its controls keep theirs) closes the History window. A press on
+// "History .." that finds the window open closes it and is swallowed: the press also takes the
+// activation from the window, which then closes itself, and the click would open a new one.
 bool CFormHistory::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &m_form && event->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+    if (event->type() != QEvent::MouseButtonPress ||
+        static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+        return QObject::eventFilter(watched, event);
+    if (watched == &m_form)
         CloseWindow();
+    const CBrivoxApp* app = CBrivoxApp::Instance();
+    if (watched == m_form.Control(idc::kHistory) && app != nullptr &&
+        app->IsHistoryWindowAround()) {
+        CloseWindow();
+        return true;
+    }
     return QObject::eventFilter(watched, event);
 }
 

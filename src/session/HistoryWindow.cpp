@@ -4,6 +4,7 @@
 #include "options/HistoryList.h"
 #include "platform/DialogBuilder.h"
 #include "platform/MessageBox.h"
+#include "platform/X11Window.h"
 #include "session/FormHistory.h"
 #include "session/SessionForm.h"
 #include "session/SessionFormIds.h"
@@ -12,8 +13,11 @@
 #include <QCloseEvent>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QTextEdit>
+#include <algorithm>
+#include <utility>
 
 namespace brivox {
 
@@ -57,6 +61,18 @@ QAbstractButton* Button(const QWidget* dialog, int id) {
 
 } // namespace
 
+QPoint HistoryFramePosition(const QRect& button, const QSize& frame, const QRect& available) {
+    QRect placed(QPoint(button.left() - kGapToButton - frame.width(), button.top()), frame);
+    if (!available.isValid())
+        return placed.topLeft();
+    // A frame larger than the area keeps its top-left corner inside.
+    placed.moveRight(std::min(placed.right(), available.right()));
+    placed.moveBottom(std::min(placed.bottom(), available.bottom()));
+    placed.moveLeft(std::max(placed.left(), available.left()));
+    placed.moveTop(std::max(placed.top(), available.top()));
+    return placed.topLeft();
+}
+
 CHistoryWindow::CHistoryWindow(CSessionForm& form, CHistoryList& list)
     : QDialog(form.window()), m_form(&form), m_list(list) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -69,6 +85,8 @@ CHistoryWindow::CHistoryWindow(CSessionForm& form, CHistoryList& list)
     Connect();
     Refill();
 }
+
+CHistoryWindow::~CHistoryWindow() = default;
 
 void CHistoryWindow::Connect() {
     auto onClick = [this](int id, void (CHistoryWindow::*handler)()) {
@@ -103,10 +121,28 @@ QTextEdit* CHistoryWindow::InputBox() const {
 }
 
 void CHistoryWindow::PlaceLeftOf(const QWidget& button) {
+    m_anchor = &button;
+    if (isVisible())
+        Place();
+    if (!m_frameWatch && x11::Available())
+        m_frameWatch =
+            std::make_unique<x11::CPropertyWatch>(std::vector<std::string>{"_NET_FRAME_EXTENTS"},
+                                                  [this](unsigned window, const std::string&) {
+                                                      if (window == x11::WindowId(this))
+                                                          Place();
+                                                  });
+}
+
+void CHistoryWindow::Place() {
+    if (!m_anchor)
+        return;
+    const QRect button(m_anchor->mapToGlobal(QPoint(0, 0)), m_anchor->size());
+    const QScreen* screen = m_anchor->screen();
     const QMargins frame = FrameMargins(this);
-    const QPoint corner = button.mapToGlobal(QPoint(0, 0));
-    const int frameWidth = frame.left() + width() + frame.right();
-    move(corner.x() - kGapToButton - frameWidth, corner.y());
+    const QPoint corner = HistoryFramePosition(
+        button, size().grownBy(frame), screen != nullptr ? screen->availableGeometry() : QRect());
+    // By the client area, from the borders the window manager told: Qt may not know them yet.
+    setGeometry(QRect(corner + QPoint(frame.left(), frame.top()), size()));
 }
 
 // Filling the box is no choice of the user's: the selection handler stays out of it.
@@ -144,13 +180,14 @@ void CHistoryWindow::OnSelectionChanged() {
     PutIntoInputBox(Selected());
 }
 
-// With "Double-click to send" the form sends as its Send button does, and the window stays.
+// With "Double-click to send" the form sends as its Send button does, and the window stays. While
+// the button cannot send (port closed, Repeat or Test Send on) it is a plain double-click.
 void CHistoryWindow::OnDoubleClicked(int row) {
     m_autoClose = false;
     PutIntoInputBox(row);
-    if (Button(this, kDoubleClickToSend)->isChecked()) {
-        if (m_form)
-            qobject_cast<QAbstractButton*>(m_form->Control(idc::kSend))->click();
+    auto* send = m_form ? qobject_cast<QAbstractButton*>(m_form->Control(idc::kSend)) : nullptr;
+    if (Button(this, kDoubleClickToSend)->isChecked() && send != nullptr && send->isEnabled()) {
+        send->click();
     } else {
         CloseAndRefocus();
     }
@@ -217,6 +254,19 @@ void CHistoryWindow::closeEvent(QCloseEvent* event) {
         reject();
     }
     event->accept();
+}
+
+// Placed before it is mapped, then again once painted: placed before it had a frame, the window
+// may have its client area where its frame belongs.
+void CHistoryWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    Place();
+}
+
+void CHistoryWindow::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (std::exchange(m_firstPaint, false))
+        Place();
 }
 
 void CHistoryWindow::changeEvent(QEvent* event) {

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QRect>
+#include <memory>
 #include <string>
 
 class QListWidget;
@@ -9,8 +11,17 @@ class QTextEdit;
 
 namespace brivox {
 
+namespace x11 {
+class CPropertyWatch;
+}
+
 class CHistoryList;
 class CSessionForm;
+
+// Where the History window's frame goes: its top level with the button's, its right edge 10
+// pixels left of the button; then shifted just enough to lie inside the screen's available area
+// (a list whose text is off the screen cannot be used).
+QPoint HistoryFramePosition(const QRect& button, const QSize& frame, const QRect& available);
 
 // Dialog 134: the texts sent in one mode, offered again to the form that opened it. Modeless; it
 // goes as soon as it loses activation, except while it is busy asking a question or sending,
@@ -18,10 +29,12 @@ class CSessionForm;
 class CHistoryWindow : public QDialog {
 public:
     CHistoryWindow(CSessionForm& form, CHistoryList& list);
+    ~CHistoryWindow() override;
 
     CSessionForm* Form() const;
     int ListIndex() const;
-    // Top level with the button, the right edge of its frame 10 pixels left of the button.
+    // Beside the button, by the frame, from when it is shown; placed again once the window
+    // manager has told the frame's borders.
     void PlaceLeftOf(const QWidget& button);
     // The list changed behind the window: the list box shows it again.
     void Refill();
@@ -30,8 +43,11 @@ protected:
     void reject() override; // Escape and the hidden "Cancel"
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void Place();
     void Connect();
     void UpdateButtons();
     int Selected() const;
@@ -54,6 +70,9 @@ private:
     QString m_textAtOpening;
     bool m_autoClose = true;
     bool m_closing = false;
+    QPointer<const QWidget> m_anchor;
+    bool m_firstPaint = true;
+    std::unique_ptr<x11::CPropertyWatch> m_frameWatch;
 };
 
 } // namespace brivox

@@ -23,22 +23,31 @@ void AddSwitch(QMenu& menu, const char* text, bool checked, std::function<void(b
 CPortSwitchMenu::CPortSwitchMenu(CSerialPort& port, QWidget* owner, std::function<void()> reopen)
     : m_port(port), m_owner(owner), m_reopen(std::move(reopen)) {}
 
-void CPortSwitchMenu::AttachTo(QAbstractItemView* view) {
+void CPortSwitchMenu::AttachTo(QAbstractItemView* view,
+                               std::function<void(QMenu&)> addListActions) {
     view->setContextMenuPolicy(Qt::CustomContextMenu);
-    QObject::connect(view, &QWidget::customContextMenuRequested, view, [this, view](QPoint at) {
-        QMenu* menu = Build();
-        menu->setAttribute(Qt::WA_DeleteOnClose);
-        menu->popup(view->viewport()->mapToGlobal(at));
-    });
+    QObject::connect(view, &QWidget::customContextMenuRequested, view,
+                     [this, view, addListActions = std::move(addListActions)](QPoint at) {
+                         auto* menu = new QMenu(m_owner);
+                         addListActions(*menu);
+                         menu->addSeparator();
+                         AddSwitches(*menu);
+                         menu->setAttribute(Qt::WA_DeleteOnClose);
+                         menu->popup(view->viewport()->mapToGlobal(at));
+                     });
 }
 
 QMenu* CPortSwitchMenu::Build() {
     auto* menu = new QMenu(m_owner);
-    AddSwitch(*menu, kReconnect, m_port.Reconnect(), [this](bool on) { SetReconnect(on); });
-    AddSwitch(*menu, kCapture, m_port.CaptureLog() != nullptr, [this](bool) { ToggleCapture(); });
-    AddSwitch(*menu, kLineErrors, m_port.LineErrors(), [this](bool on) { SetLineErrors(on); });
-    AddSwitch(*menu, kIgnoreEcho, m_port.IgnoreEcho(), [this](bool on) { SetIgnoreEcho(on); });
+    AddSwitches(*menu);
     return menu;
+}
+
+void CPortSwitchMenu::AddSwitches(QMenu& menu) {
+    AddSwitch(menu, kReconnect, m_port.Reconnect(), [this](bool on) { SetReconnect(on); });
+    AddSwitch(menu, kCapture, m_port.CaptureLog() != nullptr, [this](bool) { ToggleCapture(); });
+    AddSwitch(menu, kLineErrors, m_port.LineErrors(), [this](bool on) { SetLineErrors(on); });
+    AddSwitch(menu, kIgnoreEcho, m_port.IgnoreEcho(), [this](bool on) { SetIgnoreEcho(on); });
 }
 
 void CPortSwitchMenu::SetReconnect(bool on) {

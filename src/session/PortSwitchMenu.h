@@ -26,8 +26,8 @@ public:
     // the UI thread as long as the menu.
     CPortSwitchMenu(CSerialPort& port, QWidget* owner, std::function<void()> reopen);
 
-    // The lists open the menu on a right click.
-    void AttachTo(QAbstractItemView* view);
+    // The lists open the menu on a right click, the list's own actions first.
+    void AttachTo(QAbstractItemView* view, std::function<void(QMenu&)> addListActions);
     // A menu showing the switches as they stand, its actions wired (the caller owns it).
     QMenu* Build();
 
@@ -39,6 +39,7 @@ public:
     void ToggleCapture();
 
 private:
+    void AddSwitches(QMenu& menu);
     void ReopenIfOpen();
     void EndFailedCapture(const CCaptureLog* failed, const std::string& error);
 

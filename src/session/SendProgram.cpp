@@ -11,7 +11,7 @@ namespace {
 CSendProgramResult LoadFile(CJPScript& script, const std::string& path) {
     CSendProgramResult result;
     result.caption = "Error";
-    result.shownAtOnce = true;
+    result.plainBox = true;
     struct stat info {};
     if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         result.message = "File Cannot be Found";
@@ -23,7 +23,7 @@ CSendProgramResult LoadFile(CJPScript& script, const std::string& path) {
         return result;
     }
     result.fileLength = info.st_size;
-    result.shownAtOnce = false;
+    result.plainBox = false;
     result.caption = "Syntax Error";
     result.message = script.CompileFile(fd, true, result.fileBytes);
     close(fd);

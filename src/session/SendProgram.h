@@ -14,9 +14,8 @@ namespace brivox {
 struct CSendProgramResult {
     std::string message; // empty when the program is ready
     std::string caption; // of the message box that shows the message
-    // A file that cannot be found or opened: shown in a plain box at once, and the send stops
-    // whatever started it.
-    bool shownAtOnce = false;
+    // A file that cannot be found or opened: its box is plain, without the stop icon.
+    bool plainBox = false;
     int position = -1; // the character a syntax error stopped at
     ModbusFocus focus = ModbusFocus::None;
     int64_t fileLength = -1; // file mode: the file's length

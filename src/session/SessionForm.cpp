@@ -92,8 +92,8 @@ void CSessionForm::CreateParts() {
         RefreshStates();
         RefreshOpenCaption();
     });
-    m_switchMenu->AttachTo(m_txRxList->View());
-    m_switchMenu->AttachTo(m_rxList->View());
+    for (CByteList* list : {m_txRxList.get(), m_rxList.get()})
+        m_switchMenu->AttachTo(list->View(), [list](QMenu& menu) { list->Actions().AddTo(menu); });
 }
 
 void CSessionForm::Initialize() {
@@ -415,12 +415,8 @@ bool CSessionForm::Send(bool byButton) {
     const CSendProgramResult built =
         BuildSendProgram(m_script, mode, text, boxes, m_binder.GetString(opt::kTransferFilePath));
     ShowProgramOutcome(built, text);
-    if (built.shownAtOnce || !byButton)
+    if (!built.Succeeded() || !byButton)
         return built.Succeeded();
-    if (!built.Succeeded()) {
-        ShowMessage(built.message, built.caption, kMbOk | kMbIconError, window());
-        return false;
-    }
     m_sender->StartSendJob();
     if (IsChecked(kClearAfterSending))
         InputBox()->clear();
@@ -430,7 +426,8 @@ bool CSessionForm::Send(bool byButton) {
 }
 
 // What building the program shows before anything is sent: the file's size and result line,
-// the box or character to correct, a file that cannot be read.
+// the box or character to correct, and what went wrong. A repeat tick shows it as the button
+// does: the run stops there rather than sending what an earlier build left.
 void CSessionForm::ShowProgramOutcome(const CSendProgramResult& built, const std::string& text) {
     if (built.fileLength >= 0)
         qobject_cast<QProgressBar*>(Control(kFileProgress))
@@ -444,8 +441,9 @@ void CSessionForm::ShowProgramOutcome(const CSendProgramResult& built, const std
     }
     if (built.focus != ModbusFocus::None)
         Control(built.focus == ModbusFocus::BitsBox ? kBitsData : kWordsData)->setFocus();
-    if (built.shownAtOnce)
-        ShowMessage(built.message, built.caption, kMbOk, window());
+    if (!built.Succeeded())
+        ShowMessage(built.message, built.caption, built.plainBox ? kMbOk : kMbOk | kMbIconError,
+                    window());
 }
 
 void CSessionForm::OnTestSendClicked() {

@@ -90,7 +90,8 @@ private:
     void WaitForJobs();
 
     // Sending: the button and Return (byButton), or a repeat tick, which stops once the program
-    // is built. True when the program is ready (and, by the button, its job started).
+    // is built. True when the program is ready (and, by the button, its job started); otherwise
+    // what went wrong has been shown, as the button shows it.
     bool Send(bool byButton);
     void ShowProgramOutcome(const CSendProgramResult& built, const std::string& text);
     // A key in the input box; true when it is consumed.

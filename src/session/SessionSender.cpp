@@ -90,13 +90,11 @@ void CSessionSender::OnTestTimer() {
         Submit([](CSendJobHost& host) { RunTestBlock(host, host.Link().TestSendActive()); });
 }
 
-// A tick that finds a message box of an earlier tick still open does nothing, so boxes never
-// pile up while the user reads one.
+// A tick that finds the message box of an earlier tick still open does nothing. A send that
+// cannot be built ends the repeat, so its message shows once and nothing stale goes out.
 void CSessionSender::OnRepeatTimer() {
     if (IsEscapeHeldDown()) {
-        StopRepeat();
-        if (m_hooks.escaped)
-            m_hooks.escaped();
+        EndRepeat();
         return;
     }
     if (m_inRepeatStep || IsTestOrRepeatJobRunning())
@@ -104,8 +102,16 @@ void CSessionSender::OnRepeatTimer() {
     m_inRepeatStep = true;
     const bool ready = m_hooks.prepare && m_hooks.prepare();
     m_inRepeatStep = false;
-    if (ready && m_repeatTimer.isActive())
+    if (!ready)
+        EndRepeat();
+    else if (m_repeatTimer.isActive())
         m_repeatJob = Submit(RunItems(m_script.Items()));
+}
+
+void CSessionSender::EndRepeat() {
+    StopRepeat();
+    if (m_hooks.ended)
+        m_hooks.ended();
 }
 
 void CSessionSender::PostTypedByte(uint8_t byte) {

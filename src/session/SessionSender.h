@@ -27,10 +27,12 @@ public:
 
     // What a repeat tick asks of the form.
     struct CRepeatHooks {
-        // Sending steps 1-4 without the button: true when the program is ready to run.
+        // Sending steps 1-4 without the button: true when the program is ready to run; what
+        // went wrong has been shown otherwise.
         std::function<bool()> prepare;
-        // Escape was held down at a tick: the form unchecks "Repeat".
-        std::function<void()> escaped;
+        // The repeat ended by itself (Escape held down at a tick, or a send that could not be
+        // built): the form unchecks "Repeat".
+        std::function<void()> ended;
     };
 
     CSessionSender(CFxMLThreadPool& pool, CSerialPort& port, const CJPScript& script,
@@ -68,6 +70,7 @@ protected:
 
 private:
     JobHandle Submit(std::function<void(CSendJobHost&)> work);
+    void EndRepeat();
 
     CFxMLThreadPool& m_pool;
     const CJPScript& m_script;

@@ -5,6 +5,8 @@
 #include "options/OptionKeys.h"
 #include "options/OptionStore.h"
 #include "platform/Language.h"
+#include "platform/OfflineSwitch.h"
+#include "platform/Paths.h"
 #include "platform/UrlOpener.h"
 #include "script/ScriptRunState.h"
 #include "support/HttpTestServer.h"
@@ -14,8 +16,10 @@
 
 #include <QUrl>
 #include <atomic>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
+#include <unistd.h>
 
 namespace brivox {
 namespace {
@@ -122,6 +126,42 @@ TEST_F(NoticeBarTest, AClickOpensTheLinkAndReportsToTheServer) {
                                            0),
               0u)
         << m_server.Requests()[0];
+    SetUrlOpener(previous);
+}
+
+TEST_F(NoticeBarTest, OfflineTheBarAsksAndReportsNothingAndShowsItsStoredScript) {
+    const struct {
+        const char* variable; // BRIVOX_OFFLINE, null for unset
+        bool marker;          // the file in the settings folder
+        size_t requests;      // the script's request and the click's report, when online
+    } cases[] = {{nullptr, false, 2}, {"1", false, 0}, {nullptr, true, 0}, {"0", false, 2}};
+    const UrlOpener previous = SetUrlOpener([](const QUrl&) { return true; });
+    m_server.SetHandler(test::CHttpTestServer::Body("gntiscript:Fresh||10"));
+    MakeSurePathExists(SettingsFolder());
+    for (const auto& c : cases) {
+        const std::string label =
+            std::string(c.variable ? c.variable : "unset") + (c.marker ? " with the file" : "");
+        const size_t before = m_server.Requests().size();
+        auto requests = [&] { return m_server.Requests().size() - before; };
+        if (c.variable != nullptr)
+            setenv(kOfflineVariable, c.variable, 1);
+        if (c.marker)
+            test::WriteTestFile(OfflineMarkerPath(), "");
+        m_store.SetString(opt::kBannerRequestTime, "");
+        m_store.SetString(opt::kBannerScript,
+                          "gntiscript:Stored||86400|n7|" + m_server.Url("/hit"));
+        auto bar = MakeBar();
+        bar->Init();
+        bar->OnItemClicked();
+        test::RunEventsUntil([&] { return requests() >= c.requests && Idle(*bar); }, 5000);
+        test::RunEventsUntil([] { return false; }, 200); // a request would have come by now
+        EXPECT_EQ(requests(), c.requests) << label;
+        if (c.requests == 0) {
+            EXPECT_EQ(bar->LinkText(), "Stored") << label;
+        }
+        unsetenv(kOfflineVariable);
+        unlink(OfflineMarkerPath().c_str());
+    }
     SetUrlOpener(previous);
 }
 

@@ -60,6 +60,7 @@ TEST(HistoryListTest, AddingATextByThePinnedEntryRule) {
         {Entries(100, "t"), "new", true, Entries{"new"} + Entries(99, "t")},
         {pins + Entries{"old"}, "new", true, pins + Entries{"new"}},
         {pins + Entries{"[mem]q"}, "new", false, pins + Entries{"[mem]q"}},
+        {{"41"}, "", false, {"41"}},
     };
     for (const auto& c : cases) {
         CHistoryList list = Loaded(c.before);

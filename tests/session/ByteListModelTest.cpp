@@ -109,12 +109,15 @@ TEST(ByteListModelTest, TheOldestRowsGoInBlocksOfEightPastTheLimit) {
         model.Flush();
         EXPECT_EQ(model.rowCount(), c.rowsLeft);
         EXPECT_EQ(model.CellCount(), c.rowsLeft * (c.paired ? 8 : 16));
+        EXPECT_EQ(model.DroppedBytes(), c.rowsAdded * 16 - model.CellCount());
         EXPECT_EQ(Text(model, 0, 1), QString::number(c.firstValue));
         EXPECT_EQ(Text(model, 0, 0), c.rxOnly ? "RX" : "TX");
         EXPECT_EQ(Text(model, 1, 0), "RX") << "pairs keep their rows";
         model.AddByte(99, c.rxOnly ? K::Received : K::Sent);
         model.Flush();
         EXPECT_EQ(Text(model, c.rowsLeft, 1), "99");
+        model.Clear();
+        EXPECT_EQ(model.DroppedBytes(), 0);
     }
 }
 
@@ -129,6 +132,7 @@ TEST(ByteListModelTest, TypingKeepsEightRows) {
     EXPECT_EQ(model.rowCount(), 8);
     EXPECT_EQ(Text(model, 0, 1), "16") << "the first row went";
     EXPECT_EQ(Text(model, 7, 2), "129");
+    EXPECT_EQ(model.DroppedBytes(), 16);
 }
 
 TEST(ByteListModelTest, TheAsciiColumnShowsOnlyValuesFrom33To127) {

@@ -9,11 +9,13 @@
 #include "support/LayoutCheck.h"
 #include "support/MessageRecorder.h"
 #include "support/PortTestSupport.h"
+#include "support/TempFolder.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -28,15 +30,10 @@ using States = std::tuple<bool, bool, bool>; // "Delete", "Memory", "Delete All"
 class HistoryWindowTest : public test::CSessionFormFixture {
 protected:
     HistoryWindowTest() {
-        Form();
-        m_host->show();
-        QApplication::setActiveWindow(m_host.get());
-        ChoosePort(m_pty.Number());
-        Button(kOpenClose)->click();
+        ShowWithPortOpen(m_pty.Number());
         Choose(kMode, 1);
     }
 
-    QTextEdit* Input() { return qobject_cast<QTextEdit*>(Form().Control(kInput)); }
     CHistoryList& List(int index) { return *m_brivox.HistoryList(index); }
     CHistoryWindow* Window() { return m_brivox.HistoryWindow(); }
     QListWidget* Box() { return qobject_cast<QListWidget*>(ControlById(Window(), 1059)); }
@@ -169,6 +166,7 @@ TEST_F(HistoryWindowTest, ItClosesOnDeactivationOrAClickButNotUnderItsQuestion) 
 }
 
 TEST_F(HistoryWindowTest, PlacedLeftOfTheButtonAndOneInTheApplication) {
+    m_host->move(400, 40); // room on the left
     Open({"[mem]41 42 <06>", "\"DALMENO\" 0D 0A", "05 <06 00 10>"});
     const QPoint button = Form().Control(kHistory)->mapToGlobal(QPoint(0, 0));
     EXPECT_EQ(Window()->frameGeometry().right() + 1, button.x() - 10);
@@ -196,6 +194,76 @@ TEST_F(HistoryWindowTest, PlacedLeftOfTheButtonAndOneInTheApplication) {
     EXPECT_EQ(Window()->Form(), child->Form());
     delete child;
     EXPECT_TRUE(Gone()) << "it goes with its form";
+}
+
+TEST(HistoryFramePositionTest, LeftOfTheButtonShiftedJustInsideTheScreen) {
+    const QRect screen(0, 0, 1280, 1024);
+    const QSize frame(300, 200);
+    const struct {
+        QRect available;
+        QPoint button;
+        QPoint expected;
+    } cases[] = {
+        {screen, {500, 900}, {190, 824}},
+        {QRect(1280, 30, 1280, 994), {1400, 10}, {1280, 30}}, // a second screen, a top panel
+        {QRect(0, 0, 200, 100), {500, 100}, {0, 0}},          // larger than the screen
+        {QRect(), {100, 100}, {-210, 100}},                   // no screen known
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HistoryFramePosition(QRect(c.button, QSize(56, 22)), frame, c.available),
+                  c.expected)
+            << c.button.x() << "," << c.button.y();
+}
+
+// The press takes the activation from the window, which closes itself before the button is
+// released: the click must not open another.
+TEST_F(HistoryWindowTest, HistoryClosesAnOpenWindowAndOpensNoNewOne) {
+    QWidget* button = Form().Control(kHistory);
+    Open({"41"});
+    Window()->activateWindow();
+    ASSERT_TRUE(test::RunEventsUntil([&] { return Window()->isActiveWindow(); }, 2000));
+    QTest::mousePress(button, Qt::LeftButton);
+    m_host->activateWindow();
+    EXPECT_TRUE(test::RunEventsUntil([&] { return Window() == nullptr; }, 2000));
+    QTest::mouseRelease(button, Qt::LeftButton);
+    EXPECT_TRUE(Gone());
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_NE(Window(), nullptr) << "a click with none open opens one";
+}
+
+TEST_F(HistoryWindowTest, DoubleClickToSendWhileSendCannotSendOnlyFillsTheBox) {
+    Edit(kRepeatCycle)->setText("1000000");
+    const std::pair<int, const char*> blockers[] = {
+        {kOpenClose, "port closed"}, {kRepeat, "Repeat"}, {kTestSend, "Test Send"}};
+    for (const auto& [id, blocker] : blockers) {
+        Input()->clear();
+        Button(id)->click();
+        ASSERT_FALSE(Enabled(kSend)) << blocker;
+        Open({"41 42"});
+        In(1053)->click();
+        Click(0, true);
+        EXPECT_TRUE(Gone()) << blocker << ": closed as by a plain double-click";
+        EXPECT_EQ(Input()->toPlainText(), "41 42") << blocker;
+        Button(id)->click();
+        EXPECT_EQ(m_pty.Receive(1, 100), std::vector<uint8_t>{}) << blocker;
+    }
+}
+
+TEST_F(HistoryWindowTest, ModbusAndFileSendsRecordNoEmptyEntry) {
+    test::CTempFolder folder;
+    test::WriteTestFile(folder.Path("data.bin"), "AB");
+    qobject_cast<QPlainTextEdit*>(Form().Control(kFilePath))
+        ->setPlainText(QString::fromStdString(folder.Path("data.bin")));
+    for (const int mode : {4, 5, 6}) {
+        Choose(kMode, mode);
+        Button(kSend)->click();
+        EXPECT_FALSE(m_pty.Receive(1).empty()) << "mode " << mode << " sent";
+        m_pty.Receive(100, 100);
+        EXPECT_EQ(List(mode).Count(), 0) << "mode " << mode;
+        CHistoryList saved(mode);
+        saved.LoadHistory();
+        EXPECT_EQ(saved.Count(), 0) << "mode " << mode;
+    }
 }
 
 TEST_F(HistoryWindowTest, TheGuideShowsItsExamplesAsTheyStand) {

@@ -18,7 +18,7 @@ TEST(SendProgramTest, FileModeFindsOpensAndLoadsTheFirstKilobyte) {
     const struct {
         std::string path;
         const char* message;
-        bool shownAtOnce;
+        bool plainBox;
         int bytes;
     } cases[] = {
         {folder.Path("big"), "", false, 1024},
@@ -34,9 +34,9 @@ TEST(SendProgramTest, FileModeFindsOpensAndLoadsTheFirstKilobyte) {
     for (const auto& c : cases) {
         const CSendProgramResult result = BuildSendProgram(script, kFileMode, "", {}, c.path);
         EXPECT_EQ(result.message, c.message) << c.path;
-        EXPECT_EQ(result.shownAtOnce, c.shownAtOnce) << c.path;
+        EXPECT_EQ(result.plainBox, c.plainBox) << c.path;
         EXPECT_EQ(result.fileBytes, c.bytes) << c.path;
-        EXPECT_EQ(result.caption, c.shownAtOnce ? "Error" : "Syntax Error") << c.path;
+        EXPECT_EQ(result.caption, c.plainBox ? "Error" : "Syntax Error") << c.path;
     }
     EXPECT_EQ(TransferResultText(1024), "Transfered : 1024 bytes ");
 }

@@ -7,8 +7,11 @@
 #include "support/QtApp.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTableView>
+#include <QTextEdit>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -28,6 +31,24 @@ protected:
     QComboBox* Combo(int id) { return qobject_cast<QComboBox*>(Form().Control(id)); }
     QAbstractButton* Button(int id) { return qobject_cast<QAbstractButton*>(Form().Control(id)); }
     QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(Form().Control(id)); }
+    QTextEdit* Input() { return qobject_cast<QTextEdit*>(Form().Control(idc::kInput)); }
+
+    // A list cell's colour as painted, just inside its top-left corner.
+    static QColor CornerColour(CByteList& list, int row, int column) {
+        QCoreApplication::processEvents();
+        const QRect cell = list.View()->visualRect(list.Model().index(row, column));
+        return list.View()->viewport()->grab().toImage().pixelColor(cell.topLeft() + QPoint(1, 1));
+    }
+
+    // The form shown and active, with the port of that COM number open.
+    void ShowWithPortOpen(int number) {
+        Form();
+        m_host->show();
+        QApplication::setActiveWindow(m_host.get());
+        ChoosePort(number);
+        Button(idc::kOpenClose)->click();
+        EXPECT_TRUE(Form().IsPortOpen()) << Form().Port().GetLastError();
+    }
 
     // What a user's choice in a combo does: select, then the handler runs.
     void Choose(int id, int index) {

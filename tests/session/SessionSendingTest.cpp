@@ -27,16 +27,8 @@ constexpr int kCom = 8;
 
 class SessionSendingTest : public test::CSessionFormFixture {
 protected:
-    SessionSendingTest() {
-        Form();
-        m_host->show();
-        QApplication::setActiveWindow(m_host.get());
-        ChoosePort(kCom);
-        Button(kOpenClose)->click();
-        EXPECT_TRUE(Form().IsPortOpen());
-    }
+    SessionSendingTest() { ShowWithPortOpen(kCom); }
 
-    QTextEdit* Input() { return qobject_cast<QTextEdit*>(Form().Control(kInput)); }
     CByteListModel& TxRx() { return Form().TxRxList().Model(); }
     CByteListModel& Rx() { return Form().RxList().Model(); }
     static QString Cell(CByteListModel& model, int row, int column) {
@@ -75,11 +67,6 @@ protected:
             for (int x = cell.left(); x <= cell.right(); ++x)
                 count += test(image.pixelColor(x, y)) ? 1 : 0;
         return count;
-    }
-    QColor CornerColour(CByteList& list, int row, int column) {
-        QCoreApplication::processEvents();
-        const QRect cell = list.View()->visualRect(list.Model().index(row, column));
-        return list.View()->viewport()->grab().toImage().pixelColor(cell.topLeft() + QPoint(1, 1));
     }
     void Photograph(const char* name) {
         QCoreApplication::processEvents();
@@ -271,6 +258,23 @@ TEST_F(SessionSendingTest, RepeatSendsOnItsCycleUntilEscapeIsHeldDown) {
     EXPECT_TRUE(test::RunEventsUntil([&] { return !Button(kRepeat)->isChecked(); }, 2000));
     QTest::keyRelease(&Form(), Qt::Key_Escape);
     EXPECT_TRUE(Enabled(kSend));
+}
+
+TEST_F(SessionSendingTest, RepeatWithAScriptThatDoesNotCompileShowsItOnceAndStops) {
+    test::CMessageRecorder boxes;
+    SendText(1, "41");
+    EXPECT_EQ(m_pty.Receive(1), Bytes{0x41});
+    Input()->setPlainText("41 4Z");
+    Edit(kRepeatCycle)->setText("20");
+    Button(kRepeat)->click();
+    EXPECT_TRUE(test::RunEventsUntil([&] { return !Button(kRepeat)->isChecked(); }, 2000));
+    test::RunEventsUntil([] { return false; }, 200); // ten cycles, were it still running
+    ASSERT_EQ(boxes.Requests().size(), 1u);
+    EXPECT_EQ(boxes.Requests()[0].caption, "Syntax Error");
+    EXPECT_EQ(boxes.Requests()[0].type, kMbOk | kMbIconError);
+    EXPECT_EQ(Input()->textCursor().selectedText(), "Z");
+    EXPECT_TRUE(Enabled(kSend));
+    EXPECT_EQ(m_pty.Receive(1, 100), Bytes{}) << "not the program the earlier send left";
 }
 
 TEST_F(SessionSendingTest, EscapeAndClosingThePortEndAWaitingRun) {

@@ -1,9 +1,12 @@
 // The main frame and child sessions as a window manager (openbox on Xvfb) sees them.
 #include "XServerLane.h"
 #include "app/AboutBox.h"
+#include "app/BrivoxApp.h"
 #include "app/MainFrame.h"
 #include "app/SessionHost.h"
 #include "options/GlobalOptions.h"
+#include "platform/DialogBuilder.h"
+#include "session/HistoryWindow.h"
 #include "session/SessionForm.h"
 #include "session/SessionFormIds.h"
 #include "support/LayoutCheck.h"
@@ -17,6 +20,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
@@ -243,6 +247,113 @@ TEST_F(WindowManagerTest, AChildsPortMessageBelongsToItsWindowAndShowsItsCaption
     QFont titleFont = QApplication::font();
     titleFont.setBold(true);
     EXPECT_GE(boxWidth, QFontMetrics(titleFont).horizontalAdvance(caption) + 100);
+}
+
+// The History window of the main session, the button that opens and closes it, as a user meets
+// them under a window manager.
+class HistoryUnderWindowManagerTest : public WindowManagerTest {
+protected:
+    // Counts the mouse releases that reach the program while it filters.
+    struct CReleaseCounter : QObject {
+        int releases = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            releases += event->type() == QEvent::MouseButtonRelease ? 1 : 0;
+            return false;
+        }
+    };
+
+    HistoryUnderWindowManagerTest() {
+        for (const char* entry : {"41 42 <06>", "05 <06 00 10>"})
+            m_brivox.HistoryList(1)->AddToHistory(entry);
+    }
+
+    // The main frame's frame at the point, its form in "Detail" mode.
+    CSessionForm& StartInDetailMode(QPoint frameAt) {
+        CSessionForm& form = *StartFrame().View().MainHost()->Form();
+        MoveFrameTo(m_frame.get(), frameAt);
+        EXPECT_TRUE(FrameReaches(*m_frame, frameAt));
+        EXPECT_TRUE(WaitForStableGeometry(*m_frame));
+        auto* mode = qobject_cast<QComboBox*>(form.Control(idc::kMode));
+        mode->setCurrentIndex(1);
+        emit mode->activated(1);
+        m_button = form.Control(idc::kHistory);
+        return form;
+    }
+    bool FrameReaches(const QWidget& window, QPoint at) {
+        return QTest::qWaitFor([&] { return WmGeometry(Id(window)).frame.topLeft() == at; },
+                               kSettleMs);
+    }
+    QPoint Corner(const QWidget& window) { return WmGeometry(Id(window)).frame.topLeft(); }
+    QPoint Button() { return m_button->mapToGlobal(QPoint(0, 0)); }
+    // A real click on "History ..", through the X server and the window manager, held as long
+    // as a hand holds it; returns once the release has reached the program.
+    void ClickTheButton() {
+        const QPoint at = m_button->mapToGlobal(m_button->rect().center());
+        CReleaseCounter counter;
+        qApp->installEventFilter(&counter);
+        CommandOutput("xdotool mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()) +
+                      " mousedown 1 sleep 0.15 mouseup 1");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return counter.releases > 0; }, kSettleMs));
+        qApp->removeEventFilter(&counter);
+        QCoreApplication::processEvents();
+    }
+    // Opened by the button and settled where it stays: active, its frame still.
+    CHistoryWindow* OpenHistory() {
+        ClickTheButton();
+        if (!QTest::qWaitFor([&] { return m_brivox.HistoryWindow() != nullptr; }, kSettleMs))
+            return nullptr;
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_brivox.HistoryWindow(), kSettleMs));
+        EXPECT_TRUE(WaitForStableGeometry(*m_brivox.HistoryWindow()));
+        return m_brivox.HistoryWindow();
+    }
+    // The caption of the question a button of the window asks, as the window manager reads it.
+    std::string QuestionCaption(CHistoryWindow& window, int buttonId) {
+        std::string caption;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !QTest::qWaitForWindowExposed(box, kSettleMs))
+                return;
+            caption = XProperty(Id(*box), "_NET_WM_NAME");
+            box->button(QMessageBox::No)->click();
+        });
+        qobject_cast<QAbstractButton*>(ControlById(&window, buttonId))->click();
+        return caption;
+    }
+
+    CBrivoxApp m_brivox;
+    QWidget* m_button = nullptr;
+};
+
+TEST_F(HistoryUnderWindowManagerTest, ItsFrameStandsLeftOfTheButtonAndInsideTheScreen) {
+    StartInDetailMode(QPoint(500, 120));
+    CHistoryWindow* window = OpenHistory();
+    ASSERT_NE(window, nullptr);
+    const int width = WmGeometry(Id(*window)).frame.width();
+    EXPECT_TRUE(FrameReaches(*window, Button() - QPoint(10 + width, 0)))
+        << Corner(*window).x() << "," << Corner(*window).y();
+    ClickTheButton();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_brivox.IsHistoryWindowAround(); }, kSettleMs));
+    EXPECT_EQ(m_brivox.HistoryWindow(), nullptr) << "the click closed it and opened none";
+
+    // At the screen's left edge there is no room left of the button: shifted just inside.
+    MoveFrameTo(m_frame.get(), QPoint(0, 120));
+    ASSERT_TRUE(FrameReaches(*m_frame, QPoint(0, 120)));
+    ASSERT_TRUE(WaitForStableGeometry(*m_frame));
+    window = OpenHistory();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(FrameReaches(*window, QPoint(0, Button().y()))) << Corner(*window).x();
+    Photograph("history-at-screen-edge");
+}
+
+TEST_F(HistoryUnderWindowManagerTest, BothDeleteQuestionsHaveEmptyCaptions) {
+    StartInDetailMode(QPoint(500, 120));
+    CHistoryWindow* window = OpenHistory();
+    ASSERT_NE(window, nullptr);
+    qobject_cast<QListWidget*>(ControlById(window, 1059))->setCurrentRow(0);
+    const std::string blank = "_NET_WM_NAME(UTF8_STRING) = \" \"";
+    EXPECT_EQ(QuestionCaption(*window, 1013), blank) << "Delete selected item ?";
+    EXPECT_EQ(QuestionCaption(*window, 1015), blank) << "Delete all items ?";
+    EXPECT_EQ(m_brivox.HistoryList(1)->Count(), 2) << "both answered No";
 }
 
 } // namespace
