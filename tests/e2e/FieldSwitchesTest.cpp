@@ -14,7 +14,6 @@
 #include <csignal>
 #include <ctime>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -142,83 +141,6 @@ TEST(FieldSwitchesTest, ADevsimKilledAndStartedAgainIsReopenedUnderItsPortMapNam
     ASSERT_TRUE(port.Write(hello.data(), hello.size()));
     ASSERT_TRUE(test::RunEventsUntil([&] { return port.Received().size() >= 2; }));
     EXPECT_EQ(port.Received(), hello);
-}
-
-// Writes 20 bytes every 10 ms, 2 KB/s, for the time given.
-void Stream(test::CRegisteredPty& device, std::chrono::milliseconds length) {
-    const auto end = std::chrono::steady_clock::now() + length;
-    while (std::chrono::steady_clock::now() < end) {
-        device.Send(std::vector<uint8_t>(20, 'x'));
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
-
-// The time a monitor line begins with, as text that sorts as the times do.
-std::string TimeOfLine(const std::string& line, bool jsonl) {
-    const size_t at = jsonl ? line.find("\"time\":\"") : 0;
-    return at == std::string::npos ? "" : line.substr(jsonl ? at + 8 : 0, 26);
-}
-
-std::string WallNow(bool utc) {
-    const time_t now = time(nullptr);
-    tm parts{};
-    if (utc)
-        gmtime_r(&now, &parts);
-    else
-        localtime_r(&now, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, utc ? "%Y-%m-%dT%H:%M:%S" : "%Y-%m-%d %H:%M:%S", &parts);
-    return text;
-}
-
-// A device that streams, goes away and comes back under the same number: the monitor says when
-// it went and came back, and every frame keeps the time its bytes came, in order.
-TEST(FieldSwitchesTest, AMonitorWithReconnectSaysWhenTheDeviceWentAndCameBack) {
-    for (const bool jsonl : {false, true}) {
-        auto device = std::make_unique<test::CRegisteredPty>(kPort);
-        const std::string before = WallNow(jsonl);
-        test::CChildProcess monitor(BRIVOX_CLI,
-                                    {"monitor", "--port", kPortName, "--reconnect", "--gap", "3",
-                                     "--format", jsonl ? "jsonl" : "text"},
-                                    true);
-        const std::string listening = monitor.ReadLine();
-        ASSERT_EQ(listening.find("brivox-cli monitor: listening on "), 0u) << listening;
-        Stream(*device, std::chrono::milliseconds(1000));
-        device.reset();
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        device = std::make_unique<test::CRegisteredPty>(kPort);
-        // What comes before the monitor has reopened is not its to see.
-        Stream(*device, std::chrono::milliseconds(1500));
-        EXPECT_EQ(monitor.Stop(), 0);
-        const std::string after = WallNow(jsonl);
-        std::vector<std::string> lines;
-        std::istringstream in(monitor.Rest());
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        ASSERT_GE(lines.size(), 4u);
-        const auto lost = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
-            return line.find(jsonl ? "{\"event\":\"lost\"" : "  device lost: ") !=
-                   std::string::npos;
-        });
-        const auto back = std::find_if(lost, lines.end(), [&](const std::string& line) {
-            return line.find(jsonl ? "{\"event\":\"back\"" : "  device back after ") !=
-                   std::string::npos;
-        });
-        ASSERT_NE(back, lines.end()) << monitor.Rest();
-        EXPECT_GT(lost - lines.begin(), 10) << "frames before the loss";
-        EXPECT_GT(lines.end() - back, 10) << "frames after the return";
-        EXPECT_NE(lines.back().find(jsonl ? "\"outages\":1}" : ", 1 outage"), std::string::npos)
-            << lines.back();
-        std::string previous = before;
-        for (auto line = lines.begin(); line + 1 != lines.end(); ++line) {
-            const std::string time = TimeOfLine(*line, jsonl);
-            EXPECT_GE(time.substr(0, 19), previous.substr(0, 19)) << *line;
-            EXPECT_LE(time.substr(0, 19), after) << *line;
-            EXPECT_EQ(line->find(jsonl ? "\"gap_us\":0," : "gap     0.000 ms"), std::string::npos)
-                << *line;
-            previous = time;
-        }
-    }
 }
 
 // The monitor's lines up to the one that holds the text, or all it printed until it went quiet.
