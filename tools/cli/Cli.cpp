@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "cli/BreakCommand.h"
 #include "cli/CompileCommand.h"
 #include "cli/EscapingStream.h"
 #include "cli/LoopbackCommand.h"
@@ -48,6 +49,7 @@ const std::vector<CCommand>& Commands() {
         MonitorCommand(),
         TestCommand(),
         LoopbackCommand(),
+        BreakCommand(),
     };
     return commands;
 }

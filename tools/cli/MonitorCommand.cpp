@@ -43,6 +43,7 @@ struct CPortEvents {
     std::function<void(const std::string& reason)> lost; // reconnecting: waited for
     std::function<void()> back;
     std::function<void()> ended; // not reconnecting: the monitor ends
+    std::function<void(const CModemLines& lines, int64_t atUs)> modem;
 };
 
 // A port that only listens.
@@ -62,6 +63,9 @@ protected:
             m_events.ended();
     }
     void OnPortReopened() override { m_events.back(); }
+    void OnModemLinesChanged(const CModemLines& lines, CPortReader::Clock::time_point at) override {
+        m_events.modem(lines, MicrosecondsOf(at));
+    }
 
 private:
     const CPortEvents m_events;
@@ -112,7 +116,10 @@ public:
           m_port({[this](const uint8_t* b, int n, int64_t at) { Receive(b, n, at); },
                   [this](const std::string& reason) { Lost(reason); },
                   [this] { m_sink.Add(m_lines.BackLine(MicrosecondsOf(m_port.OpenedAt()))); },
-                  [this] { m_loop.exit(kPortError); }}) {
+                  [this] { m_loop.exit(kPortError); },
+                  [this](const CModemLines& lines, int64_t at) {
+                      m_sink.Add(m_lines.ModemLine(at, lines));
+                  }}) {
         m_idle.setSingleShot(true);
         m_idle.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_idle, &QTimer::timeout, [this] { OnIdle(); });
@@ -242,10 +249,11 @@ CCommand MonitorCommand() {
                                    {"--keep-going", false},
                                    {"--timeout", true},
                                    {"--seconds", true}});
+    options = WithLineOptions(options);
     return {"monitor",
             "--port COM<n>|DEVICE [--settings 115200,N,8,1] [--gap MS] [--modbus rtu|ascii] "
             "[--format text|jsonl] [--log FILE] [--keep-going] [--timeout MS] [--seconds N] " +
-                std::string(kPortSwitchUsage),
+                std::string(kPortSwitchUsage) + " " + kLineOptionsUsage,
             "listen to the port without ever writing and print a line per frame (bytes with no "
             "idle gap between them): time, gap, length, hex and ASCII, with --modbus decoded; a "
             "summary at the end (Ctrl+C or --seconds); exit 3 for a port error, 4 when the log or "

@@ -169,11 +169,13 @@ CCommand RunCommand() {
                                    {"--delay", true},
                                    {"--rts-while-sending", false},
                                    {"--timeout", true}});
+    options = WithLineOptions(options);
     return {"run",
             "--port COM<n>|DEVICE|rfc2217://HOST:PORT|tcp://HOST:PORT [--settings 115200,N,8,1] "
             "[--mode detail|string|decimal|"
             "modbus-rtu|modbus-ascii] [--delay 0-500] [--rts-while-sending] [--timeout MS] " +
-                std::string(kPortSwitchUsage) + " [MODBUS fields as for modbus] [--] [TEXT]",
+                std::string(kPortSwitchUsage) + " " + kLineOptionsUsage +
+                " [MODBUS fields as for modbus] [--] [TEXT]",
             "open the port and run TEXT (or a MODBUS request): what went each way as TX/RX lines "
             "of up to 16 bytes, then the result; exit 0 match, 1 mismatch, 2 timeout, 3 port or "
             "syntax error or the device went away. --reconnect waits for a port that is not there "
