@@ -131,6 +131,11 @@ CDeviceTestResult RunCase(const CDeviceTest& test, CRunPort& port, int defaultTi
     CDeviceTestResult result;
     for (int run = 1; run <= test.repeat; ++run) {
         port.Purge(); // what a case before left on the line is not this case's reply
+        if (test.breakMs > 0 && !port.SendBreak(test.breakMs)) {
+            result = ResultOf(Verdict::PortError, "the port cannot send a BREAK");
+            result.run = run;
+            break;
+        }
         result = test.kind == CDeviceTest::Kind::Modbus ? RunModbus(test, port, timeoutMs)
                                                         : RunDetail(test, port, timeoutMs);
         if (result.verdict != Verdict::Pass) {
