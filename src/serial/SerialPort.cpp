@@ -38,9 +38,8 @@ bool CSerialPort::Open() {
     if (const CPortFailure failure = OpenDevice(device); failure.error != PortError::None)
         return Fail(failure);
     const bool tty = std::dynamic_pointer_cast<CTtyDevice>(device) != nullptr;
-    CLineConfig line = LineConfigFor(*this);
+    CLineConfig line = Line();
     line.markErrors = m_lineErrors && tty;
-    line.flow = m_flow;
     if (!device->Configure(line).empty()) {
         // The device is released here, with the last reference.
         m_lastError = kCantConfigMessage;
@@ -74,7 +73,7 @@ CPortFailure CSerialPort::OpenDevice(std::shared_ptr<CPortDevice>& device) {
     CPortFailure failure;
     const std::shared_ptr<CNetworkDevice> parked = std::move(m_parked);
     if (IsNetworkAddress(m_openedPath)) {
-        const CLineConfig line = LineConfigFor(*this);
+        const CLineConfig line = Line();
         if (parked && parked->Address() == m_openedPath && Resume(*parked, line)) {
             device = parked;
             return failure;
@@ -102,6 +101,12 @@ bool CSerialPort::Resume(CNetworkDevice& parked, const CLineConfig& line) {
     const bool resumed = parked.Resume(line).error == PortError::None;
     parked.SetCancelDescriptor(-1);
     return resumed;
+}
+
+CLineConfig CSerialPort::Line() const {
+    CLineConfig line = m_lineOverride ? *m_lineOverride : LineConfigFor(*this);
+    line.flow = m_flow;
+    return line;
 }
 
 std::string CSerialPort::Subject() const {

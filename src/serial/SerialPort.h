@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace brivox {
@@ -77,6 +78,12 @@ public:
     // Beyond the settings text, from the next Open: the flow control, and what becomes of DTR
     // and RTS at open and close.
     void SetFlowControl(FlowControl flow) { m_flow = flow; }
+    FlowControl Flow() const { return m_flow; }
+    // Rate, data bits, parity and stop bits of this line instead of the settings text's; none:
+    // the settings text's again.
+    void SetLineOverride(const std::optional<CLineConfig>& line) { m_lineOverride = line; }
+    const std::optional<CLineConfig>& LineOverride() const { return m_lineOverride; }
+    const CLinePolicy& LinePolicy() const { return m_policy; }
     void SetLinePolicy(const CLinePolicy& policy) { m_policy = policy; }
     // RS-485 from the next Open: the driver's own mode where it has one, else RTS switched
     // around each write here (the note after Open says which).
@@ -158,6 +165,8 @@ private:
     bool TryReopen();
     std::unique_ptr<CReceiveFilter> MakeFilter(const CLineConfig& line);
     bool Fail(const CPortFailure& failure);
+    // The line the next Open applies.
+    CLineConfig Line() const;
     // "COM5 (/dev/ttyUSB0)", or the path of a port opened by path.
     std::string Subject() const;
     CPortFailure OpenDevice(std::shared_ptr<CPortDevice>& device);
@@ -192,6 +201,7 @@ private:
     bool m_reconnect = false;
     int m_cancelFd = -1;
     FlowControl m_flow = FlowControl::None;
+    std::optional<CLineConfig> m_lineOverride;
     CLinePolicy m_policy;
     CRs485 m_rs485;
     // Read by writers on any thread, set at Open.

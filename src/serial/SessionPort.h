@@ -19,6 +19,9 @@ protected:
     void OnReceiveMarked(const uint8_t* bytes, const uint8_t* marks, int count) override;
     void OnPortLost() override;
     void OnPortReopened() override;
+    void OnModemLinesChanged(const CModemLines& lines, CPortReader::Clock::time_point) override {
+        m_owner.ModemLinesChanged(lines);
+    }
     void OnConfigFailed() override;
 
 private:

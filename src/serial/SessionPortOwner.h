@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/ModemLineWatch.h"
 #include "util/ByteBuffer.h"
 
 #include <cstdint>
@@ -27,6 +28,8 @@ public:
     virtual void PortLost() = 0;
     // The device came back and the port reopened on its own (the reconnect switch).
     virtual void PortReopened() {}
+    // A modem input line changed (a tty that reports them).
+    virtual void ModemLinesChanged(const CModemLines& /*lines*/) {}
     // A message for the user, such as "Can't Config".
     virtual void ShowPortMessage(const std::string& text) = 0;
 };

@@ -3,9 +3,11 @@
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "serial/SerialPort.h"
+#include "session/LineDialog.h"
 
 #include <QAbstractItemView>
 #include <QMenu>
+#include <QTimer>
 
 namespace brivox {
 
@@ -48,6 +50,35 @@ void CPortSwitchMenu::AddSwitches(QMenu& menu) {
     AddSwitch(menu, kCapture, m_port.CaptureLog() != nullptr, [this](bool) { ToggleCapture(); });
     AddSwitch(menu, kLineErrors, m_port.LineErrors(), [this](bool on) { SetLineErrors(on); });
     AddSwitch(menu, kIgnoreEcho, m_port.IgnoreEcho(), [this](bool on) { SetIgnoreEcho(on); });
+    menu.addSeparator();
+    if (m_lamps != nullptr)
+        AddSwitch(menu, kModemLines, m_lamps->isVisible(),
+                  [this](bool on) { m_lamps->setVisible(on); });
+    QAction* breakAction = menu.addAction(QString::fromLatin1(kSendBreak));
+    breakAction->setEnabled(m_port.IsOpen());
+    QObject::connect(breakAction, &QAction::triggered, &menu, [this] { SendBreak(); });
+    QObject::connect(menu.addAction(QString::fromLatin1(kLine)), &QAction::triggered, &menu,
+                     [this] { EditLine(); });
+}
+
+void CPortSwitchMenu::SendBreak() {
+    if (!m_port.SetBreak(true))
+        return;
+    QTimer::singleShot(kBreakMs, m_owner, [this] { m_port.SetBreak(false); });
+}
+
+void CPortSwitchMenu::EditLine() {
+    const CLineChoice current{m_port.LineOverride(), m_port.Flow(), m_port.LinePolicy()};
+    CLineDialog dialog(m_owner, current, LineConfigFor(m_port));
+    if (dialog.exec() == QDialog::Accepted)
+        ApplyLine(dialog.Choice());
+}
+
+void CPortSwitchMenu::ApplyLine(const CLineChoice& choice) {
+    m_port.SetLineOverride(choice.line);
+    m_port.SetFlowControl(choice.flow);
+    m_port.SetLinePolicy(choice.policy);
+    ReopenIfOpen();
 }
 
 void CPortSwitchMenu::SetReconnect(bool on) {

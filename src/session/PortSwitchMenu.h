@@ -10,6 +10,7 @@ class QWidget;
 namespace brivox {
 
 class CCaptureLog;
+struct CLineChoice;
 class CSerialPort;
 
 // The context menu of a session's traffic lists: the port's switches for the field (reconnect,
@@ -21,6 +22,10 @@ public:
     static constexpr char kCapture[] = "Capture to File...";
     static constexpr char kLineErrors[] = "Show line errors";
     static constexpr char kIgnoreEcho[] = "Ignore the echo of sent bytes";
+    static constexpr char kModemLines[] = "Show modem lines";
+    static constexpr char kSendBreak[] = "Send BREAK";
+    static constexpr char kLine[] = "Line...";
+    static constexpr int kBreakMs = 250;
 
     // reopen: closes and opens the port again with the session's settings. The owner lives on
     // the UI thread as long as the menu.
@@ -37,6 +42,14 @@ public:
     // Starts a capture in a file chosen in a save dialog, or ends the one running. A capture
     // that cannot be written ends with one message box.
     void ToggleCapture();
+    // The row of modem-line lamps that "Show modem lines" shows and hides.
+    void SetModemLamps(QWidget* lamps) { m_lamps = lamps; }
+    // A BREAK of kBreakMs, ended by a timer so that the window goes on meanwhile.
+    void SendBreak();
+    // Opens the "Line..." dialog and applies what it gives.
+    void EditLine();
+    // The port takes the line, flow control and line policy, reopening when open.
+    void ApplyLine(const CLineChoice& choice);
 
 private:
     void AddSwitches(QMenu& menu);
@@ -45,6 +58,7 @@ private:
 
     CSerialPort& m_port;
     QWidget* m_owner;
+    QWidget* m_lamps = nullptr;
     std::function<void()> m_reopen;
 };
 

@@ -14,6 +14,7 @@
 #include "serial/PortDiscovery.h"
 #include "session/FormHistory.h"
 #include "session/LineSettingChoice.h"
+#include "session/ModemLineIndicators.h"
 #include "session/PortSwitchMenu.h"
 #include "session/SendProgram.h"
 #include "session/SessionFormIds.h"
@@ -94,6 +95,7 @@ void CSessionForm::CreateParts() {
     });
     for (CByteList* list : {m_txRxList.get(), m_rxList.get()})
         m_switchMenu->AttachTo(list->View(), [list](QMenu& menu) { list->Actions().AddTo(menu); });
+    PlaceModemLamps();
 }
 
 void CSessionForm::Initialize() {
@@ -238,6 +240,26 @@ void CSessionForm::RefreshStates() {
 void CSessionForm::RefreshOpenCaption() {
     qobject_cast<QAbstractButton*>(Control(kOpenClose))
         ->setText(m_port.IsOpen() ? QStringLiteral("Close") : QStringLiteral("Open"));
+    CModemLines lines;
+    if (m_port.ReadModemLines(lines))
+        m_modemLamps->Show(lines);
+    else
+        m_modemLamps->ShowUnavailable();
+}
+
+void CSessionForm::ModemLinesChanged(const CModemLines& lines) {
+    m_modemLamps->Show(lines);
+}
+
+// At the right end of the banner's row, hidden until the lists' menu shows it.
+void CSessionForm::PlaceModemLamps() {
+    m_modemLamps = new CModemLineIndicators(this);
+    const QRect row = Control(kBanner)->geometry();
+    const QSize size = m_modemLamps->sizeHint();
+    m_modemLamps->setGeometry(row.right() + 1 - size.width(), row.top(), size.width(),
+                              std::max(size.height(), row.height()));
+    m_modemLamps->hide();
+    m_switchMenu->SetModemLamps(m_modemLamps);
 }
 
 void CSessionForm::OnModeChanged() {

@@ -20,6 +20,7 @@ class QTextEdit;
 namespace brivox {
 
 class CFormHistory;
+class CModemLineIndicators;
 class CPortSwitchMenu;
 class CNoticeBar;
 struct CSendProgramResult;
@@ -48,6 +49,7 @@ public:
     void SetSendHistoryHook(SendHistoryHook hook) { m_historyHook = std::move(hook); }
     CFormHistory& History() { return *m_history; }
     CPortSwitchMenu& SwitchMenu() { return *m_switchMenu; }
+    CModemLineIndicators& ModemLamps() { return *m_modemLamps; }
 
     // The controls' values into the store, unchecked, as the main session does before saving.
     void CollectControls();
@@ -59,6 +61,7 @@ public:
     void PostSentByte(uint8_t byte) override;
     void PortLost() override;
     void PortReopened() override;
+    void ModemLinesChanged(const CModemLines& lines) override;
     void ShowPortMessage(const std::string& text) override;
 
 protected:
@@ -74,6 +77,7 @@ private:
     void Connect();
     void RefreshStates();
     void RefreshOpenCaption();
+    void PlaceModemLamps();
 
     void OnModeChanged();
     void OnOpenClose();
@@ -119,6 +123,7 @@ private:
     bool m_stopDisplay = false;
     CSessionPort m_port{*this};
     CNoticeBar* m_banner = nullptr;
+    CModemLineIndicators* m_modemLamps = nullptr;
     // Made once the controls exist; gone before the port, so that jobs find it detached.
     std::unique_ptr<CByteList> m_txRxList;
     std::unique_ptr<CByteList> m_rxList;

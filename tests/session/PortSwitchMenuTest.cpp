@@ -4,16 +4,24 @@
 
 #include "platform/FileDialog.h"
 #include "serial/LineConfig.h"
+#include "session/LineDialog.h"
+#include "session/ModemLineIndicators.h"
 #include "session/SessionFormFixture.h"
 #include "support/FileSizeLimit.h"
 #include "support/MessageRecorder.h"
 #include "support/PortTestSupport.h"
 #include "support/TempFolder.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QTableView>
+#include <QTest>
 #include <termios.h>
 
 namespace brivox {
@@ -53,11 +61,11 @@ TEST_F(PortSwitchMenuTest, SwitchesStartOffAndLineErrorsReopenTheLineMarked) {
     QStringList texts;
     for (QAction* action : menu->actions()) {
         texts << action->text();
-        EXPECT_TRUE(action->isCheckable());
         EXPECT_FALSE(action->isChecked()) << action->text().toStdString();
     }
     EXPECT_EQ(texts, QStringList({"Reconnect when the device returns", "Capture to File...",
-                                  "Show line errors", "Ignore the echo of sent bytes"}));
+                                  "Show line errors", "Ignore the echo of sent bytes", "",
+                                  "Show modem lines", "Send BREAK", "Line..."}));
     menu->popup(Form().RxList().View()->mapToGlobal(QPoint(40, 40)));
     Photograph(*menu, "traffic-list-menu");
 
@@ -75,8 +83,10 @@ TEST_F(PortSwitchMenuTest, SwitchesStartOffAndLineErrorsReopenTheLineMarked) {
     EXPECT_TRUE(Form().Port().IgnoreEcho());
     EXPECT_TRUE(Form().Port().Reconnect());
     menu.reset(Form().SwitchMenu().Build());
-    for (QAction* action : menu->actions())
-        EXPECT_EQ(action->isChecked(), action->text() != "Capture to File...");
+    for (const char* on :
+         {CPortSwitchMenu::kReconnect, CPortSwitchMenu::kLineErrors, CPortSwitchMenu::kIgnoreEcho})
+        EXPECT_TRUE(Action(*menu, on)->isChecked()) << on;
+    EXPECT_FALSE(Action(*menu, CPortSwitchMenu::kCapture)->isChecked());
 }
 
 TEST_F(PortSwitchMenuTest, CaptureGoesToTheChosenFileUnderThePortsNameUntilStopped) {
@@ -173,6 +183,55 @@ TEST_F(PortSwitchMenuTest, WithReconnectTheFormShowsOpenWhileWaitingAndCloseOnce
     m_pty->Send({0x55});
     EXPECT_TRUE(
         test::RunEventsUntil([&] { return Form().RxList().Model().CellCount() >= 1; }, 5000));
+}
+
+// Picks an item of a combo the way a user does: open it, then keys down to the item and Return.
+void Pick(QComboBox& combo, const QString& item) {
+    combo.setFocus();
+    const int steps = combo.findText(item) - combo.currentIndex();
+    for (int i = 0; i < std::abs(steps); ++i)
+        QTest::keyClick(&combo, steps > 0 ? Qt::Key_Down : Qt::Key_Up);
+    ASSERT_EQ(combo.currentText(), item);
+}
+
+// A line the form cannot set, through the dialog and back to the form's own settings; the
+// modem lamps, which a pseudo-terminal cannot light.
+TEST_F(PortSwitchMenuTest, TheLineDialogSetsAnyLineAndTheLampsShowAndHide) {
+    CLineDialog dialog(&Form(), {}, LineConfigFor(Form().Port()));
+    QTest::mouseClick(&dialog.InsteadOfForm(), Qt::LeftButton);
+    dialog.Rate().lineEdit()->selectAll();
+    QTest::keyClicks(dialog.Rate().lineEdit(), "250000");
+    Pick(dialog.StopBits(), "1.5");
+    Pick(dialog.Flow(), "RTS/CTS");
+    test::CMessageRecorder messages;
+    QPushButton* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+    QTest::mouseClick(ok, Qt::LeftButton);
+    ASSERT_EQ(messages.Requests().size(), 1u) << "1.5 stop bits with 8 data bits";
+    EXPECT_EQ(messages.Requests()[0].text,
+              "1.5 stop bits: a serial line has them only with 5 data bits");
+    Pick(dialog.StopBits(), "2");
+    QTest::mouseClick(ok, Qt::LeftButton);
+    ASSERT_EQ(dialog.result(), QDialog::Accepted);
+
+    Form().SwitchMenu().ApplyLine(dialog.Choice());
+    ASSERT_TRUE(Form().IsPortOpen());
+    CTermiosFlags flags;
+    CLineConfig line;
+    ASSERT_EQ(ReadAppliedLine(m_pty->Pty().Slave(), line, &flags), "");
+    EXPECT_EQ(line.baud, 250000u);
+    EXPECT_EQ(flags.cflag & (CSTOPB | CRTSCTS), static_cast<uint32_t>(CSTOPB | CRTSCTS));
+    Form().SwitchMenu().ApplyLine({});
+    ASSERT_EQ(ReadAppliedLine(m_pty->Pty().Slave(), line, &flags), "");
+    EXPECT_EQ(line.baud, LineConfigFor(Form().Port()).baud) << "the form's settings again";
+
+    std::unique_ptr<QMenu> menu(Form().SwitchMenu().Build());
+    EXPECT_TRUE(Action(*menu, CPortSwitchMenu::kSendBreak)->isEnabled());
+    Action(*menu, CPortSwitchMenu::kModemLines)->trigger();
+    const CModemLineIndicators& lamps = Form().ModemLamps();
+    EXPECT_TRUE(lamps.isVisible());
+    EXPECT_EQ(lamps.toolTip(), "The port is closed, or its device has no modem lines");
+    menu.reset(Form().SwitchMenu().Build());
+    EXPECT_TRUE(Action(*menu, CPortSwitchMenu::kModemLines)->isChecked());
 }
 
 } // namespace
