@@ -1,6 +1,8 @@
 // Throughput of a pseudo-terminal into OnReceive on a Qt event loop and the CPU the receiving
 // takes, the same through ser2net on 127.0.0.1 (RFC 2217 and raw TCP) in front of that
-// pseudo-terminal, the CPU an open idle port takes, and how long Close takes while data streams.
+// pseudo-terminal, the CPU an open idle port takes, how long Close takes while data streams, and
+// the RS-485 turnaround: from the last byte leaving (read by the other end) to the moment the
+// port would switch RTS off, which should be one character time.
 // Run: build/bench/bench_serial [idle seconds, default 10]
 #include "BenchSupport.h"
 #include "serial/PortMap.h"
@@ -9,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -224,6 +227,40 @@ void BenchCloseWhileStreaming(brivox::CPseudoTerminal& pty) {
 
 } // namespace
 
+// A pseudo-terminal has no RTS, so the turnaround is timed where the port switches it: the end
+// of AwaitSent after a write, against the other end's read of the last byte.
+void BenchTurnaround(brivox::CPseudoTerminal& pty) {
+    for (const char* settings : {"9600,N,8,1", "115200,N,8,1"}) {
+        brivox::CSerialPort port;
+        port.SetCommPort(kPortNumber);
+        port.SetSettings(settings);
+        if (!port.Open())
+            return;
+        std::vector<double> lateUs;
+        for (int i = 0; i < 200; ++i) {
+            Clock::time_point lastRead{};
+            std::thread reader([&] {
+                uint8_t byte;
+                pollfd fd{pty.Master(), POLLIN, 0};
+                if (poll(&fd, 1, 1000) > 0 && read(pty.Master(), &byte, 1) == 1)
+                    lastRead = Clock::now();
+            });
+            const uint8_t byte = 0x55;
+            port.Write(&byte, 1);
+            port.AwaitSent();
+            const Clock::time_point switched = Clock::now();
+            reader.join();
+            lateUs.push_back(
+                std::chrono::duration<double, std::micro>(switched - lastRead).count());
+        }
+        std::sort(lateUs.begin(), lateUs.end());
+        std::printf("RS-485 turnaround at %s: RTS off %.0f us (p50), %.0f us (p99) after the last "
+                    "byte left; one character is %.0f us\n",
+                    settings, lateUs[lateUs.size() / 2], lateUs[lateUs.size() * 99 / 100],
+                    1e7 / std::atof(settings));
+    }
+}
+
 int main(int argc, char** argv) {
     const brivox::bench::CBenchFolder folder;
     if (!folder.IsReady())
@@ -242,6 +279,7 @@ int main(int argc, char** argv) {
                           "rfc2217://");
     BenchServerThroughput(folder.Path(), pty, "ser2net raw TCP", "tcp", "tcp://");
     BenchCloseWhileStreaming(pty);
+    BenchTurnaround(pty);
     BenchIdle(idleSeconds);
     brivox::UnregisterPort(brivox::PortMapFolder(), kPortNumber, pty.SlavePath());
     return 0;
