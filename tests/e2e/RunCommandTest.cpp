@@ -53,6 +53,10 @@ TEST(RunCommandTest, DetailScriptsMatchMismatchOrTimeOut) {
          {"--settings", "9600,E,7,2", "41 42 <41 42>"},
          0,
          "TX 41 42\nRX 41 42\nresult match\n"},
+        {{"--echo"},
+         {"--settings", "250000,M,5,1.5", "--flow", "xonxoff", "--dtr", "keep", "41 <41>"},
+         0,
+         "TX 41\nRX 41\nresult match\n"},
     };
     for (const auto& c : cases) {
         CDevsimProcess devsim(Devsim(c.device));
@@ -124,6 +128,21 @@ TEST(RunCommandTest, TrafficComesAsLinesOfUpTo16BytesAndAnyTtyPathIsAPort) {
     const std::string first16 = "10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25\n";
     EXPECT_EQ(out.str(),
               "TX " + first16 + "TX 26 27 28 29\nRX " + first16 + "RX 26 27 28 29\nresult match\n");
+}
+
+// A pseudo-terminal takes a BREAK (and drops it) but has no DTR or RTS to pulse.
+TEST(RunCommandTest, BreakAndPulseOnAPseudoTerminal) {
+    CDevsimProcess devsim(Devsim({"--echo"}));
+    test::CCliRun run = test::RunCliCaptured({"break", "--port", kPort, "--ms", "20"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, "BREAK of 20 ms sent\n");
+    run = RunOnDevice({"--pulse", "DTR=0,10ms,DTR=1", "41"});
+    EXPECT_EQ(run.code, 3);
+    EXPECT_NE(run.err.find("--pulse: the device has no DTR or RTS to set"), std::string::npos)
+        << run.err;
+    run = test::RunCliCaptured({"break", "--port", kPort, "--ms", "0"});
+    EXPECT_EQ(run.code, 3);
+    EXPECT_NE(run.err.find("--ms 0: give milliseconds from 1 to 10000"), std::string::npos);
 }
 
 TEST(RunCommandTest, OutOfRangeFieldsAndOptionsAreRefused) {
