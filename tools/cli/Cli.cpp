@@ -6,6 +6,7 @@
 #include "cli/ModbusCommand.h"
 #include "cli/MonitorCommand.h"
 #include "cli/PortsCommand.h"
+#include "cli/ReplayCommand.h"
 #include "cli/RunCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/TestCommand.h"
@@ -46,6 +47,7 @@ const std::vector<CCommand>& Commands() {
         PortsCommand(),
         RunCommand(),
         MonitorCommand(),
+        ReplayCommand(),
         TestCommand(),
         LoopbackCommand(),
     };

@@ -15,6 +15,9 @@ struct CRunOptions {
     int delayMs = 0;
 };
 
+// --port's COM<n>, device path or server address into the options; error text.
+std::string ParsePort(const std::string& port, CRunOptions& options);
+
 // Error text naming the option and what it takes, empty on success.
 std::string ParseRunOptions(const CCliArguments& args, CRunOptions& options);
 
