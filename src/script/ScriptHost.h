@@ -19,6 +19,8 @@ public:
     virtual int32_t ReadIntOption(const std::string& name, int32_t fallback) = 0;
     // One write of the bytes to the port; false when they could not all be written.
     virtual bool WriteToPort(const uint8_t* data, int32_t count) = 0;
+    // Lowering waits until what was written has left the line, so that a two-wire RS-485
+    // transmitter is not switched off under the last character.
     virtual void SetRts(bool raised) = 0;
     // Reports must reach the session in the order they are made.
     virtual void Report(uint8_t byte, ByteReport kind) = 0;

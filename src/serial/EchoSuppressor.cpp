@@ -37,9 +37,4 @@ int CEchoSuppressor::Filter(uint8_t* bytes, uint8_t* marks, int count, Clock::ti
     return kept;
 }
 
-std::chrono::nanoseconds ByteTime(uint32_t baud, int dataBits, bool parity, int stopBits) {
-    const int64_t bits = 1 + dataBits + (parity ? 1 : 0) + stopBits;
-    return std::chrono::nanoseconds(bits * 1'000'000'000 / std::max<uint32_t>(baud, 1));
-}
-
 } // namespace brivox

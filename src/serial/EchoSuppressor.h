@@ -38,7 +38,4 @@ private:
     Clock::time_point m_lineFreeAt{};
 };
 
-// The time one byte takes on a line of that many bits per second and character bits.
-std::chrono::nanoseconds ByteTime(uint32_t baud, int dataBits, bool parity, int stopBits);
-
 } // namespace brivox

@@ -172,6 +172,11 @@ bool CNetworkDevice::SetModemLine(int line, bool on) {
     return SendCommand([value](CRfc2217Client& telnet) { telnet.SendControl(value); });
 }
 
+bool CNetworkDevice::SetBreak(bool on) {
+    const uint8_t value = on ? CRfc2217Client::kBreakOn : CRfc2217Client::kBreakOff;
+    return SendCommand([value](CRfc2217Client& telnet) { telnet.SendControl(value); });
+}
+
 bool CNetworkDevice::Flush() {
     if (m_purgedAtOpen.exchange(false))
         return true;

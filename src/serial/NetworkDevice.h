@@ -37,6 +37,7 @@ public:
     // PURGE-DATA, not waited for; the first Flush after Open, before any Read, is the purge
     // Open has done already (waited for, so that it cannot drop data that comes later).
     bool Flush() override;
+    bool SetBreak(bool on) override;
     bool Write(const uint8_t* bytes, size_t count) override;
     int Read(uint8_t* buffer, size_t capacity) override;
     PortError LostError() const override { return PortError::ConnectionClosed; }

@@ -2,6 +2,7 @@
 
 #include "serial/LineConfig.h"
 #include "serial/PortError.h"
+#include "serial/Rs485.h"
 
 #include <chrono>
 #include <cstddef>
@@ -37,6 +38,16 @@ public:
     virtual bool SetModemLine(int line, bool on) = 0;
     // Discards what waits in both directions.
     virtual bool Flush() = 0;
+    // Holds the line in the BREAK condition (space) while on; false when the device cannot.
+    virtual bool SetBreak(bool /*on*/) { return false; }
+    // Whether closing drops DTR and RTS (a tty's HUPCL); false when the device has no such say.
+    virtual bool SetHangUpOnClose(bool /*on*/) { return false; }
+    // Returns once what was written has left the line: the driver's queue empty, then one
+    // character for the UART's shift register; within kWriteLimitMs. A device without such a
+    // queue returns at once.
+    virtual void AwaitSent(std::chrono::nanoseconds /*characterTime*/) {}
+    // RS-485 in the driver; see ApplyKernelRs485.
+    virtual Rs485Outcome SetRs485(const CRs485& /*rs485*/) { return Rs485Outcome::NotSupported; }
     // Puts every byte on the line; false on an error, after kWriteLimitMs, or once woken.
     virtual bool Write(const uint8_t* bytes, size_t count) = 0;
     // Bytes read (0 when none are waiting), or -1 when the device has gone.

@@ -23,15 +23,32 @@ constexpr unsigned Bit(uint8_t command) {
 }
 
 constexpr unsigned kLineCommands =
-    Bit(kSetBaudRate) | Bit(kSetDataSize) | Bit(kSetParity) | Bit(kSetStopSize);
+    Bit(kSetBaudRate) | Bit(kSetDataSize) | Bit(kSetParity) | Bit(kSetStopSize) | Bit(kSetControl);
 
-// RFC 2217's parity codes: 1 none, 2 odd, 3 even.
+// RFC 2217's parity codes, from 1: none, odd, even, mark, space.
+constexpr char kParities[] = "NOEMS";
+
 uint8_t ParityCode(char parity) {
-    return parity == 'O' ? 2 : parity == 'E' ? 3 : 1;
+    const char* at = std::strchr(kParities, parity);
+    return at == nullptr || parity == 0 ? 1 : static_cast<uint8_t>(at - kParities + 1);
 }
 
 char ParityOf(uint8_t code) {
-    return code == 2 ? 'O' : code == 3 ? 'E' : 'N';
+    return code >= 1 && code <= 5 ? kParities[code - 1] : 'N';
+}
+
+// Stop sizes: 1 one, 2 two, 3 one and a half.
+uint8_t StopSizeCode(StopBits stop) {
+    return stop == StopBits::Two ? 2 : stop == StopBits::OneAndHalf ? 3 : 1;
+}
+
+StopBits StopBitsOf(uint8_t code) {
+    return code == 2 ? StopBits::Two : code == 3 ? StopBits::OneAndHalf : StopBits::One;
+}
+
+// SET-CONTROL's flow-control values: 1 none, 2 XON/XOFF, 3 hardware.
+uint8_t FlowCode(FlowControl flow) {
+    return flow == FlowControl::XonXoff ? 2 : flow == FlowControl::RtsCts ? 3 : 1;
 }
 
 const telnet_telopt_t kOptions[] = {
@@ -85,7 +102,8 @@ void CRfc2217Client::SendLine(const CLineConfig& line) {
                  static_cast<uint8_t>(line.baud)});
     SendComPort({kSetDataSize, static_cast<uint8_t>(line.dataBits)});
     SendComPort({kSetParity, ParityCode(line.parity)});
-    SendComPort({kSetStopSize, static_cast<uint8_t>(line.stopBits)});
+    SendComPort({kSetStopSize, StopSizeCode(line.stopBits)});
+    SendComPort({kSetControl, FlowCode(line.flow)});
 }
 
 void CRfc2217Client::SendControl(uint8_t value) {
@@ -180,7 +198,13 @@ void CRfc2217Client::OnComPort(const uint8_t* bytes, size_t count) {
         m_applied.parity = ParityOf(value);
         break;
     case kServerAnswer + kSetStopSize:
-        m_applied.stopBits = value;
+        m_applied.stopBits = StopBitsOf(value);
+        break;
+    case kServerAnswer + kSetControl:
+        if (value >= 1 && value <= 3) // the answer to a flow-control request, not to RTS or DTR
+            m_applied.flow = value == 3   ? FlowControl::RtsCts
+                             : value == 2 ? FlowControl::XonXoff
+                                          : FlowControl::None;
         break;
     case kServerAnswer + kPurgeData:
         break;

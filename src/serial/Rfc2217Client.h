@@ -25,6 +25,8 @@ public:
     static constexpr uint8_t kDtrOff = 9;
     static constexpr uint8_t kRtsOn = 11;
     static constexpr uint8_t kRtsOff = 12;
+    static constexpr uint8_t kBreakOn = 5;
+    static constexpr uint8_t kBreakOff = 6;
 
     enum class ComPort { Asked, Accepted, Refused };
 

@@ -10,6 +10,7 @@
 #include <QMetaObject>
 #include <cerrno>
 #include <sys/ioctl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace brivox {
@@ -39,6 +40,7 @@ bool CSerialPort::Open() {
     const bool tty = std::dynamic_pointer_cast<CTtyDevice>(device) != nullptr;
     CLineConfig line = LineConfigFor(*this);
     line.markErrors = m_lineErrors && tty;
+    line.flow = m_flow;
     if (!device->Configure(line).empty()) {
         // The device is released here, with the last reference.
         m_lastError = kCantConfigMessage;
@@ -46,12 +48,17 @@ bool CSerialPort::Open() {
         OnConfigFailed();
         return false;
     }
+    ApplyLinePolicy(*device, false);
+    m_characterNs = CharacterTime(line).count();
+    const std::string rs485Note = StartRs485(*device, tty);
     m_openedAt = CPortReader::Clock::now();
     if (!StartReader(device, line).empty())
         return Fail({PortError::Other, EAGAIN, ""});
-    if (const std::string note = device->Note(); !note.empty())
+    if (const std::string note = device->Note() + rs485Note; !note.empty())
         m_lastError = Subject() + ": " + note;
     m_identity = tty ? FindDeviceIdentity(m_byIdFolder, m_openedPath) : "";
+    if (tty)
+        WatchModemLines(device);
     m_watch.Stop();
     std::lock_guard lock(m_deviceMutex);
     m_device = std::move(device);
@@ -104,8 +111,7 @@ std::string CSerialPort::Subject() const {
 std::unique_ptr<CReceiveFilter> CSerialPort::MakeFilter(const CLineConfig& line) {
     std::shared_ptr<CEchoSuppressor> echo;
     if (m_ignoreEcho)
-        echo = std::make_shared<CEchoSuppressor>(
-            ByteTime(line.baud, line.dataBits, line.parity != 'N', line.stopBits));
+        echo = std::make_shared<CEchoSuppressor>(CharacterTime(line));
     {
         std::lock_guard lock(m_deviceMutex);
         m_echo = echo;
@@ -142,6 +148,7 @@ int CSerialPort::Close() {
 }
 
 int CSerialPort::CloseReader() {
+    m_modemWatch.Stop();
     if (!m_reader)
         return 0;
     const bool wasRunning = m_reader->IsRunning();
@@ -153,6 +160,8 @@ int CSerialPort::CloseReader() {
         std::lock_guard lock(m_deviceMutex);
         device = std::move(m_device);
     }
+    if (device && wasRunning)
+        ApplyLinePolicy(*device, true);
     if (wasRunning && result == 0)
         Park(device);
     return wasRunning ? result : 0;
@@ -198,6 +207,32 @@ void CSerialPort::Deliver(const CPortReader::CChunk& chunk) {
         OnReceiveMarked(chunk.bytes, chunk.marks, chunk.count);
     else
         OnReceive(chunk.bytes, chunk.count);
+}
+
+void CSerialPort::WatchModemLines(const std::shared_ptr<CPortDevice>& device) {
+    // The watch ends before the device is let go, so the descriptor outlives it.
+    m_modemWatch.Start(
+        device->Descriptor(),
+        [this, id = m_readerId](const CModemLines& lines, CModemLineWatch::Clock::time_point at) {
+            QMetaObject::invokeMethod(
+                m_relay.get(), [this, id, lines, at] { HandleModemLines(id, lines, at); },
+                Qt::QueuedConnection);
+        });
+}
+
+void CSerialPort::HandleModemLines(uint64_t readerId, const CModemLines& lines,
+                                   CPortReader::Clock::time_point at) {
+    if (!m_reader || readerId != m_readerId)
+        return;
+    if (const std::shared_ptr<CCaptureSink> capture = Capture())
+        capture->AddNote("modem lines " + ModemLinesText(lines), at);
+    OnModemLinesChanged(lines, at);
+}
+
+bool CSerialPort::ReadModemLines(CModemLines& lines) const {
+    const std::shared_ptr<CPortDevice> device = Device();
+    return device && std::dynamic_pointer_cast<CTtyDevice>(device) &&
+           brivox::ReadModemLines(device->Descriptor(), lines);
 }
 
 void CSerialPort::SetReconnect(bool on) {
@@ -251,6 +286,77 @@ bool CSerialPort::SetModemLine(int line, bool on) {
     return device && device->SetModemLine(line, on);
 }
 
+void CSerialPort::ApplyLinePolicy(CPortDevice& device, bool atClose) const {
+    bool keepAtClose = false;
+    for (const auto& [level, line] :
+         {std::pair{m_policy.dtr, TIOCM_DTR}, std::pair{m_policy.rts, TIOCM_RTS}}) {
+        if (level == LineLevel::Low || level == LineLevel::High)
+            device.SetModemLine(line, level == LineLevel::High);
+        keepAtClose |= level != LineLevel::Driver && level != LineLevel::Low;
+    }
+    // HUPCL drops both lines at close; a line to stay as it is or high must not be dropped.
+    if (atClose && keepAtClose)
+        device.SetHangUpOnClose(false);
+}
+
+std::string CSerialPort::StartRs485(CPortDevice& device, bool tty) {
+    m_softRs485 = false;
+    if (!m_rs485.enabled)
+        return "";
+    if (!tty)
+        return "RS-485 needs a local serial device; RTS is left as it is";
+    switch (device.SetRs485(m_rs485)) {
+    case Rs485Outcome::Kernel:
+        return "";
+    case Rs485Outcome::NotSupported:
+        m_softRs485 = true;
+        device.SetModemLine(TIOCM_RTS, !m_rs485.rtsOnSend);
+        return "the driver has no RS-485 mode, so RTS is switched around each write instead";
+    case Rs485Outcome::Failed:
+        break;
+    }
+    return "the driver refused the RS-485 mode";
+}
+
+bool CSerialPort::WriteSwitchingRts(CPortDevice& device, const uint8_t* bytes, size_t count) {
+    const std::lock_guard lock(m_softRs485Mutex);
+    device.SetModemLine(TIOCM_RTS, m_rs485.rtsOnSend);
+    std::this_thread::sleep_for(std::chrono::milliseconds(m_rs485.delayBeforeMs));
+    const bool written = device.Write(bytes, count);
+    device.AwaitSent(std::chrono::nanoseconds(m_characterNs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(m_rs485.delayAfterMs));
+    device.SetModemLine(TIOCM_RTS, !m_rs485.rtsOnSend);
+    return written;
+}
+
+void CSerialPort::AwaitSent() {
+    if (const std::shared_ptr<CPortDevice> device = Device())
+        device->AwaitSent(std::chrono::nanoseconds(m_characterNs));
+}
+
+bool CSerialPort::SetBreak(bool on) {
+    const std::shared_ptr<CPortDevice> device = Device();
+    return device && device->SetBreak(on);
+}
+
+bool CSerialPort::SendBreak(int ms) {
+    if (!SetBreak(true))
+        return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    return SetBreak(false);
+}
+
+bool CSerialPort::RunPulse(const std::vector<CPulseStep>& steps) {
+    for (const CPulseStep& step : steps) {
+        if (step.kind == CPulseStep::Kind::Wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(step.waitMs));
+        else if (!SetModemLine(step.kind == CPulseStep::Kind::Dtr ? TIOCM_DTR : TIOCM_RTS,
+                               step.raised))
+            return false;
+    }
+    return true;
+}
+
 bool CSerialPort::SetDTR(bool on) {
     return SetModemLine(TIOCM_DTR, on);
 }
@@ -277,7 +383,7 @@ bool CSerialPort::Write(const uint8_t* bytes, size_t count) {
     if (capture)
         capture->Add(CCaptureSink::Direction::Tx, bytes, nullptr, static_cast<int>(count),
                      CPortReader::Clock::now());
-    return device->Write(bytes, count);
+    return m_softRs485 ? WriteSwitchingRts(*device, bytes, count) : device->Write(bytes, count);
 }
 
 bool CSerialPort::Write(const CByteBuffer& bytes) {

@@ -3,12 +3,15 @@
 #include "serial/CaptureSink.h"
 #include "serial/DeviceWatch.h"
 #include "serial/EchoSuppressor.h"
+#include "serial/LinePolicy.h"
+#include "serial/ModemLineWatch.h"
 #include "serial/PortDevice.h"
 #include "serial/PortError.h"
 #include "serial/PortReader.h"
 #include "serial/SerialSettings.h"
 #include "util/ByteBuffer.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -59,6 +62,27 @@ public:
     // Act on the device at once; false when the port is closed or the driver has no such line.
     bool SetDTR(bool on);
     bool SetRTS(bool on);
+    // Holds the line in BREAK while on; false when closed or the device cannot.
+    bool SetBreak(bool on);
+    // A BREAK of that length, waited for here.
+    bool SendBreak(int ms);
+    // Runs the steps on DTR and RTS, waiting here; false at the first that fails.
+    bool RunPulse(const std::vector<CPulseStep>& steps);
+
+    // The modem input lines as they stand; false when closed or the device has none.
+    bool ReadModemLines(CModemLines& lines) const;
+    // Whether changes of the modem lines are being watched (a tty that reports them).
+    bool WatchesModemLines() const { return m_modemWatch.IsRunning(); }
+
+    // Beyond the settings text, from the next Open: the flow control, and what becomes of DTR
+    // and RTS at open and close.
+    void SetFlowControl(FlowControl flow) { m_flow = flow; }
+    void SetLinePolicy(const CLinePolicy& policy) { m_policy = policy; }
+    // RS-485 from the next Open: the driver's own mode where it has one, else RTS switched
+    // around each write here (the note after Open says which).
+    void SetRs485(const CRs485& rs485) { m_rs485 = rs485; }
+    // Returns once what was written has left the line (see CPortDevice::AwaitSent).
+    void AwaitSent();
 
     // Every byte on the line before it returns; false on an error, after 10 s or when the
     // port closes meanwhile.
@@ -119,11 +143,17 @@ protected:
     virtual void OnConfigFailed() {}
     // The device came back and the port is open again, with the settings it had.
     virtual void OnPortReopened() {}
+    // A modem input line changed, at that moment of the arrival times' clock.
+    virtual void OnModemLinesChanged(const CModemLines& /*lines*/,
+                                     CPortReader::Clock::time_point /*at*/) {}
 
 private:
     friend class CPortRelay;
     void HandleNotice(uint64_t readerId, CPortReader::Notice notice);
     void Deliver(const CPortReader::CChunk& chunk);
+    void WatchModemLines(const std::shared_ptr<CPortDevice>& device);
+    void HandleModemLines(uint64_t readerId, const CModemLines& lines,
+                          CPortReader::Clock::time_point at);
     int CloseReader();
     bool TryReopen();
     std::unique_ptr<CReceiveFilter> MakeFilter(const CLineConfig& line);
@@ -137,6 +167,11 @@ private:
     std::shared_ptr<CPortDevice> Device() const;
     void Park(const std::shared_ptr<CPortDevice>& device);
     bool SetModemLine(int line, bool on);
+    // The policy's levels, at open (atClose false) or before the device is let go.
+    void ApplyLinePolicy(CPortDevice& device, bool atClose) const;
+    // Turns RS-485 on as asked; a note when RTS will be switched here, or cannot be at all.
+    std::string StartRs485(CPortDevice& device, bool tty);
+    bool WriteSwitchingRts(CPortDevice& device, const uint8_t* bytes, size_t count);
 
     std::unique_ptr<CPortRelay> m_relay;
     std::shared_ptr<CPortReader> m_reader;
@@ -156,12 +191,20 @@ private:
     bool m_ignoreEcho = false;
     bool m_reconnect = false;
     int m_cancelFd = -1;
+    FlowControl m_flow = FlowControl::None;
+    CLinePolicy m_policy;
+    CRs485 m_rs485;
+    // Read by writers on any thread, set at Open.
+    std::atomic<bool> m_softRs485{false}; // RTS switched here, the driver having no RS-485 mode
+    std::atomic<int64_t> m_characterNs{0};
+    std::mutex m_softRs485Mutex;             // one write at a time owns RTS
     std::shared_ptr<CEchoSuppressor> m_echo; // of the open port, when the echo is ignored
     std::shared_ptr<CCaptureSink> m_capture; // under m_deviceMutex: writers capture too
     std::string m_byIdFolder = "/dev/serial/by-id";
     std::string m_identity;   // the by-id link of the device last opened, if it has one
     std::string m_reopenPath; // the path a reopen tries first
     CDeviceWatch m_watch{[this] { return TryReopen(); }};
+    CModemLineWatch m_modemWatch;
 };
 
 } // namespace brivox

@@ -11,7 +11,9 @@ struct CParityName {
     const char* name;
 };
 
-constexpr CParityName kParityNames[] = {{"N", "None"}, {"E", "Even"}, {"O", "Odd"}};
+constexpr CParityName kParityNames[] = {
+    {"N", "None"}, {"E", "Even"}, {"O", "Odd"}, {"M", "Mark"}, {"S", "Space"},
+};
 
 } // namespace
 

@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace brivox {
@@ -20,6 +21,30 @@ int CTtyDevice::Open(const std::string& path) {
     if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0)
         return errno;
     return 0;
+}
+
+std::string CTtyDevice::Configure(const CLineConfig& line) {
+    uint32_t running = line.baud;
+    std::string error = ApplyLine(Descriptor(), line, &running);
+    m_note = error.empty() ? RateDeviation(line.baud, running) : "";
+    return error;
+}
+
+bool CTtyDevice::SetBreak(bool on) {
+    return ioctl(Descriptor(), on ? TIOCSBRK : TIOCCBRK) == 0;
+}
+
+bool CTtyDevice::SetHangUpOnClose(bool on) {
+    return SetHangUpOnLastClose(Descriptor(), on).empty();
+}
+
+// Sleeps for as long as the queued bytes take, again until none are queued: no busy wait.
+void CTtyDevice::AwaitSent(std::chrono::nanoseconds characterTime) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kWriteLimitMs);
+    int queued = 0;
+    while (ioctl(Descriptor(), TIOCOUTQ, &queued) == 0 && queued > 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(characterTime * queued);
+    std::this_thread::sleep_for(characterTime);
 }
 
 bool CTtyDevice::SetModemLine(int line, bool on) {

@@ -14,6 +14,8 @@ bool CJobLink::Write(const uint8_t* data, int32_t count) {
 
 bool CJobLink::SetRts(bool raised) {
     const std::shared_lock lock(m_mutex);
+    if (m_port != nullptr && !raised)
+        m_port->AwaitSent();
     return m_port != nullptr && m_port->SetRTS(raised);
 }
 

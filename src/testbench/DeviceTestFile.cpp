@@ -119,6 +119,7 @@ private:
     bool m_hasExpect = false;
     bool m_hasTimeout = false;
     bool m_hasRepeat = false;
+    bool m_hasBreak = false;
 };
 
 std::string CTestFileReader::Line(std::string_view line) {
@@ -147,7 +148,10 @@ std::string CTestFileReader::Line(std::string_view line) {
         return Number(word, rest, m_tests.back().timeoutMs, CDeviceTest::kMaxTimeoutMs);
     if (word == "repeat")
         return Number(word, rest, m_tests.back().repeat, CDeviceTest::kMaxRepeat);
-    return "unknown line \"" + word + "\" (give case, detail, modbus, expect, timeout or repeat)";
+    if (word == "break")
+        return Number(word, rest, m_tests.back().breakMs, CDeviceTest::kMaxBreakMs);
+    return "unknown line \"" + word +
+           "\" (give case, detail, modbus, expect, timeout, repeat or break)";
 }
 
 std::string CTestFileReader::StartCase(const std::string& name) {
@@ -158,7 +162,7 @@ std::string CTestFileReader::StartCase(const std::string& name) {
     m_tests.push_back({});
     m_tests.back().name = name;
     m_tests.back().line = m_line;
-    m_hasRequest = m_hasExpect = m_hasTimeout = m_hasRepeat = false;
+    m_hasRequest = m_hasExpect = m_hasTimeout = m_hasRepeat = m_hasBreak = false;
     return "";
 }
 
@@ -256,7 +260,7 @@ std::string CTestFileReader::Expect(std::string_view text) {
 
 std::string CTestFileReader::Number(const std::string& word, const std::string& text, int& value,
                                     int max) {
-    bool& seen = word == "timeout" ? m_hasTimeout : m_hasRepeat;
+    bool& seen = word == "timeout" ? m_hasTimeout : word == "repeat" ? m_hasRepeat : m_hasBreak;
     if (seen)
         return "a case holds one " + word + " line";
     if (!NumberIn(text, 1, max, value))

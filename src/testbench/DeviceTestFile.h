@@ -15,6 +15,7 @@ struct CDeviceTest {
 
     static constexpr int kMaxTimeoutMs = 3600 * 1000;
     static constexpr int kMaxRepeat = 100000;
+    static constexpr int kMaxBreakMs = 10000;
 
     std::string name;
     int line = 0; // of its "case" line
@@ -25,6 +26,7 @@ struct CDeviceTest {
     std::vector<uint8_t> expectedReply;
     int timeoutMs = 0; // how long the line may stay quiet; 0: the command's default
     int repeat = 1;
+    int breakMs = 0; // a BREAK of this length before each run of the case; 0: none
 };
 
 // Reads a device-test file:
@@ -37,6 +39,7 @@ struct CDeviceTest {
 //                                  or "exception 02"
 //   timeout MS                     how long the line may stay quiet before the case times out
 //   repeat N                       run the case N times
+//   break MS                       a BREAK of MS milliseconds before each run
 //
 // Returns an error text that begins with the line number ("line 7: ..."), empty on success.
 std::string ParseDeviceTests(std::string_view text, std::vector<CDeviceTest>& tests);

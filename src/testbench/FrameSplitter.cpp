@@ -119,9 +119,9 @@ int64_t ModbusRtuGapUs(const CLineConfig& line) {
     constexpr int64_t kFixedGapUs = 1750;
     if (line.baud > kFixedAbove || line.baud == 0)
         return kFixedGapUs;
-    const int64_t bits = 1 + line.dataBits + (line.parity == 'N' ? 0 : 1) + line.stopBits;
-    // 3.5 characters, rounded up to the next microsecond.
-    return (bits * 7 * 1000000 + 2 * line.baud - 1) / (2 * line.baud);
+    // 3.5 characters of half bits, rounded up to the next microsecond.
+    const int64_t halfBits = CharacterHalfBits(line);
+    return (halfBits * 7 * 1000000 + 4 * line.baud - 1) / (4 * line.baud);
 }
 
 } // namespace brivox

@@ -164,6 +164,16 @@ std::string CMonitorLines::BackLine(int64_t atUs) {
            (outageUs < 0 ? "" : " after " + Milliseconds(outageUs)) + "\n";
 }
 
+std::string CMonitorLines::ModemLine(int64_t atUs, const CModemLines& lines) const {
+    if (m_format == Format::Text)
+        return TimeOf(atUs, false) + "  modem lines " + ModemLinesText(lines) + "\n";
+    const auto flag = [](bool on) { return on ? "true" : "false"; };
+    return "{\"event\":\"modem\",\"time\":" + JsonString(TimeOf(atUs, true)) +
+           ",\"steady_us\":" + std::to_string(atUs) + ",\"cts\":" + flag(lines.cts) +
+           ",\"dsr\":" + flag(lines.dsr) + ",\"dcd\":" + flag(lines.dcd) +
+           ",\"ri\":" + flag(lines.ri) + "}\n";
+}
+
 std::string CMonitorLines::Summary() const {
     return m_format == Format::Jsonl ? SummaryJson() : SummaryText();
 }

@@ -2,6 +2,7 @@
 
 #include "capture/ReplyPairing.h"
 #include "modbus/ModbusDecoder.h"
+#include "serial/ModemLineWatch.h"
 #include "testbench/FrameSplitter.h"
 #include "util/WallClock.h"
 
@@ -30,6 +31,8 @@ public:
     std::string LostLine(int64_t atUs, const std::string& reason);
     // The device is back at this moment, after the outage that LostLine began.
     std::string BackLine(int64_t atUs);
+    // The modem input lines changed at this moment.
+    std::string ModemLine(int64_t atUs, const CModemLines& lines) const;
     std::string Summary() const;
 
 private:

@@ -149,11 +149,15 @@ TEST(RunCommandTest, OutOfRangeFieldsAndOptionsAreRefused) {
         {{"--timeout", "-5"}, "--timeout -5: give milliseconds"},
         {{"--timeout", "abc"}, "--timeout abc: give milliseconds"},
         {{"--delay", "501"}, "--delay 501: give milliseconds from 0 to 500"},
-        {{"--settings", "abc"}, "one of 600 1200 2400 4800 9600 19200 28800 38400 57600 76800"},
-        {{"--settings", "0,N,8,1"}, "--settings 0,N,8,1: give BAUD,PARITY,DATA,STOP"},
-        {{"--settings", "9999999,N,8,1"}, "--settings 9999999,N,8,1: give"},
-        {{"--settings", "115200,Q,8,1"}, "PARITY N, O or E; DATA 7 or 8; STOP 1 or 2"},
-        {{"--settings", "115200,N,9,1"}, "--settings 115200,N,9,1: give"},
+        {{"--settings", "abc"}, "--settings abc: give BAUD,PARITY,DATA,STOP, as 115200,N,8,1"},
+        {{"--settings", "0,N,8,1"}, "--settings 0,N,8,1: baud 0: give a rate from 50 to 12000000"},
+        {{"--settings", "12000001,N,8,1"}, "--settings 12000001,N,8,1: baud 12000001"},
+        {{"--settings", "115200,Q,8,1"}, "parity Q: give N, E, O, M (mark) or S (space)"},
+        {{"--settings", "115200,N,9,1"}, "data bits 9: give 5, 6, 7 or 8"},
+        {{"--settings", "115200,N,8,1.5"}, "1.5 stop bits: a serial line has them only with 5"},
+        {{"--flow", "dsr"}, "--flow dsr: give none, rtscts or xonxoff"},
+        {{"--dtr", "up"}, "--dtr up: give keep, low or high"},
+        {{"--pulse", "DTR=2"}, "--pulse DTR=2: "},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {"run", "--port", "COM52", "--mode", "modbus-rtu"};

@@ -1,4 +1,5 @@
 #include "serial/EchoSuppressor.h"
+#include "serial/LineConfig.h"
 #include "serial/LineErrorDecoder.h"
 
 #include <gtest/gtest.h>
@@ -77,7 +78,7 @@ TEST(EchoSuppressorTest, DropsTheEchoWhileDueAndStopsAtTheFirstDifference) {
     };
     for (const auto& c : cases) {
         // 9600,N,8,1: about 1 ms a byte.
-        CEchoSuppressor echo(ByteTime(9600, 8, false, 1));
+        CEchoSuppressor echo(CharacterTime({9600, 8, 'N', StopBits::One}));
         echo.NoteSent(c.sent.data(), c.sent.size(), t0);
         Bytes bytes = c.received;
         Bytes marks = c.marks;
@@ -85,8 +86,6 @@ TEST(EchoSuppressorTest, DropsTheEchoWhileDueAndStopsAtTheFirstDifference) {
                                      static_cast<int>(bytes.size()), t0 + c.after);
         EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + kept), c.kept) << c.name;
     }
-    EXPECT_EQ(ByteTime(9600, 8, false, 1), std::chrono::nanoseconds(1'041'666));
-    EXPECT_EQ(ByteTime(9600, 7, true, 2), std::chrono::nanoseconds(1'145'833));
 }
 
 } // namespace

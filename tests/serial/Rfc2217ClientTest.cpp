@@ -28,16 +28,17 @@ Bytes DataOf(CRfc2217Client& client, const Bytes& stream, size_t piece) {
     return data;
 }
 
-const CLineConfig kLine{65280, 7, 'E', 2}; // 65280 is 00 00 FF 00: an escaped byte
+// 65280 is 00 00 FF 00: an escaped byte.
+const CLineConfig kLine{65280, 7, 'M', StopBits::OneAndHalf, FlowControl::RtsCts};
 
 TEST(Rfc2217ClientTest, AsksForBinaryAndTheComPortOptionAndEscapesEveryFF) {
     CRfc2217Client client;
     client.Start();
     EXPECT_EQ(Output(client), (Bytes{IAC, WILL, 0, IAC, DO, 0, IAC, WILL, 44}));
     client.SendLine(kLine);
-    EXPECT_EQ(Output(client),
-              (Bytes{IAC, SB, 44,  1,  0,  0, IAC, IAC, 0,  IAC, SE, IAC, SB, 44, 2,   7,
-                     IAC, SE, IAC, SB, 44, 3, 3,   IAC, SE, IAC, SB, 44,  4,  2,  IAC, SE}));
+    EXPECT_EQ(Output(client), (Bytes{IAC, SB, 44, 1,   0,   0,   IAC, IAC, 0,  IAC, SE,  IAC, SB,
+                                     44,  2,  7,  IAC, SE,  IAC, SB,  44,  3,  4,   IAC, SE,  IAC,
+                                     SB,  44, 4,  3,   IAC, SE,  IAC, SB,  44, 5,   3,   IAC, SE}));
     client.SendControl(CRfc2217Client::kRtsOn);
     client.SendPurge();
     EXPECT_EQ(Output(client), (Bytes{IAC, SB, 44, 5, 11, IAC, SE, IAC, SB, 44, 12, 3, IAC, SE}));
@@ -48,13 +49,13 @@ TEST(Rfc2217ClientTest, AsksForBinaryAndTheComPortOptionAndEscapesEveryFF) {
 
 TEST(Rfc2217ClientTest, TakesTheServersDataAndAnswersWhateverThePieces) {
     Bytes stream = {
-        IAC,  WILL, 0,   IAC, DO,   0,   IAC, DO,  44,  'A', IAC, IAC, 'B', 0x0D,
-        0x00, IAC,  SB,  86,  IAC,  SE,                     // a COMPRESS2 marker nobody negotiated
-        'C',  IAC,  SB,  39,  0,    'x', 1,   'y', IAC, SE, // NEW-ENVIRON, never agreed to
-        IAC,  SB,   44,  107, 0x30, IAC, SE,                // a modem-state notification
-        IAC,  SB,   44,  101, 0,    0,   IAC, IAC, 0,   IAC, SE,  IAC, SB,  44,
-        102,  7,    IAC, SE,  IAC,  SB,  44,  103, 3,   IAC, SE,  IAC, SB,  44,
-        104,  2,    IAC, SE,  IAC,  SB,  44,  IAC, SE,  IAC, SB,  44};
+        IAC, WILL, 0,   IAC, DO,   0,   IAC, DO,  44,  'A', IAC, IAC, 'B', 0x0D, 0x00, IAC,
+        SB,  86,   IAC, SE,                                // a COMPRESS2 marker nobody negotiated
+        'C', IAC,  SB,  39,  0,    'x', 1,   'y', IAC, SE, // NEW-ENVIRON, never agreed to
+        IAC, SB,   44,  107, 0x30, IAC, SE,                // a modem-state notification
+        IAC, SB,   44,  101, 0,    0,   IAC, IAC, 0,   IAC, SE,  IAC, SB,  44,   102,  7,
+        IAC, SE,   IAC, SB,  44,   103, 4,   IAC, SE,  IAC, SB,  44,  104, 3,    IAC,  SE,
+        IAC, SB,   44,  105, 3,    IAC, SE,  IAC, SB,  44,  IAC, SE,  IAC, SB,   44};
     stream.insert(stream.end(), 300, 'z'); // longer than any answer
     stream.insert(stream.end(), {IAC, SE, 'D', IAC, SB, 44, 112, 3, IAC, SE});
     for (const size_t piece : {size_t{1}, size_t{2}, size_t{5}, stream.size()}) {

@@ -30,7 +30,7 @@ TEST(SerialPortTest, AppliesEveryListedRateAndTheLineRaw) {
             CTermiosFlags flags;
             ASSERT_EQ(ReadAppliedLine(device.Pty().Slave(), line, &flags), "");
             EXPECT_EQ(line.baud, rate);
-            EXPECT_EQ(line.stopBits, stopBits[0] - '0') << rate;
+            EXPECT_EQ(line.stopBits, stopBits[0] == '2' ? StopBits::Two : StopBits::One) << rate;
             EXPECT_EQ(flags.ospeed, rate);
             EXPECT_EQ(flags.lflag & (ICANON | ECHO | ISIG), 0u);
             EXPECT_EQ(flags.iflag & (IXON | IXOFF | ICRNL), 0u);

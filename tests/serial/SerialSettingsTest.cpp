@@ -51,9 +51,14 @@ TEST(SerialSettingsTest, LineTakesOnlyTheKnownTexts) {
         const char* text;
         CLineConfig line;
     } cases[] = {
-        {"9600,N,8,1", {9600, 8, 'N', 1}},    {"115200,E,7,2", {115200, 7, 'E', 2}},
-        {"1200,O,8,1", {1200, 8, 'O', 1}},    {"1200,?,7,1", {1200, 7, 'N', 1}},
-        {"1200,None,6,3", {1200, 8, 'N', 1}}, {"1200,even,x,", {1200, 8, 'N', 1}},
+        {"9600,N,8,1", {9600, 8, 'N', StopBits::One}},
+        {"115200,E,7,2", {115200, 7, 'E', StopBits::Two}},
+        {"1200,O,8,1", {1200, 8, 'O', StopBits::One}},
+        {"1200,?,7,1", {1200, 7, 'N', StopBits::One}},
+        {"1200,None,6,3", {1200, 6, 'N', StopBits::One}},
+        {"1200,even,x,", {1200, 8, 'N', StopBits::One}},
+        {"250000,M,5,1.5", {250000, 5, 'M', StopBits::OneAndHalf}},
+        {"9600,S,4,2", {9600, 8, 'S', StopBits::Two}},
     };
     for (const auto& c : cases) {
         CSerialSettings settings;

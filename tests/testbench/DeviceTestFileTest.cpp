@@ -20,6 +20,7 @@ TEST(DeviceTestFile, ReadsDetailAndModbusCasesWithTheirSettings) {
                                "modbus ascii --function 01 --slave 2 --start 0010 --length 3\n"
                                "expect 1 0 1\n"
                                "repeat 4\n"
+                               "break 300\n"
                                "case registers\n"
                                "modbus rtu \"--function=03\" --slave 1 --start 0000 --length 2\n"
                                "expect 0000 FFFF\n"
@@ -37,6 +38,8 @@ TEST(DeviceTestFile, ReadsDetailAndModbusCasesWithTheirSettings) {
     EXPECT_EQ(tests[1].kind, CDeviceTest::Kind::Modbus);
     EXPECT_TRUE(tests[1].ascii);
     EXPECT_EQ(tests[1].repeat, 4);
+    EXPECT_EQ(tests[1].breakMs, 300);
+    EXPECT_EQ(tests[0].breakMs, 0);
     EXPECT_EQ(tests[1].expectedReply, AsciiFrameOf({2, 0x01, 0x01, 0x05}));
     EXPECT_EQ(tests[2].items.front().bytes.ToVector(),
               RtuFrameOf({1, 0x03, 0x00, 0x00, 0x00, 0x02}));
@@ -56,6 +59,8 @@ TEST(DeviceTestFile, ErrorsNameTheLine) {
         {"case a\n\ncase b\ndetail 41\n", "line 1: case \"a\" has no detail or modbus line"},
         {"case a\ndetail 41\nrepeat 0\n", "line 3: repeat 0: give a whole number from 1 to 100000"},
         {"case a\ndetail 41\ntimeout 5\ntimeout 6\n", "line 4: a case holds one timeout line"},
+        {"case a\ndetail 41\nbreak 10001\n", "line 3: break 10001: give a whole number from 1 to 10000"},
+        {"case a\nbreak 5\nbreak 6\ndetail 41\n", "line 3: a case holds one break line"},
         {"case a\ndetail 41  42\n", "line 2: syntax error at column 11: Unrecognized character"},
         {"case a\ndetail 41\nexpect 0001\n", "line 3: expect goes after a modbus line (a Detail "
                                              "script says what it expects in <>)"},

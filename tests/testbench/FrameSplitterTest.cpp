@@ -67,10 +67,10 @@ TEST(FrameSplitter, RtuGapIsThreeAndAHalfCharactersUpTo19200Baud) {
         CLineConfig line;
         int64_t gapUs;
     } cases[] = {
-        {{9600, 8, 'N', 1}, 3646},  // 10 bits a character
-        {{9600, 8, 'E', 1}, 4011},  // 11 bits
-        {{19200, 8, 'N', 2}, 2006}, // 11 bits
-        {{38400, 8, 'N', 1}, 1750}, {{256000, 7, 'O', 1}, 1750},
+        {{9600, 8, 'N', StopBits::One}, 3646},  // 10 bits a character
+        {{9600, 8, 'E', StopBits::One}, 4011},  // 11 bits
+        {{19200, 8, 'N', StopBits::Two}, 2006}, // 11 bits
+        {{38400, 8, 'N', StopBits::One}, 1750}, {{256000, 7, 'O', StopBits::One}, 1750},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ModbusRtuGapUs(c.line), c.gapUs) << c.line.baud;

@@ -26,8 +26,11 @@ bool OnPath(const std::string& program) {
     return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// Started with its output discarded; descriptors without close-on-exec stay open in it.
-pid_t Spawn(std::vector<std::string> args) {
+constexpr int kWindowManagerTries = 3;
+
+// Started with its output discarded (its errors to the file, when one is given); descriptors
+// without close-on-exec stay open in it.
+pid_t Spawn(std::vector<std::string> args, const char* errors = "/dev/null") {
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
@@ -35,7 +38,8 @@ pid_t Spawn(std::vector<std::string> args) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors, O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     pid_t pid = 0;
     const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -60,11 +64,18 @@ std::string ReadDisplayNumber(int fd) {
     return number;
 }
 
-bool WindowManagerReady() {
-    for (int waited = 0; waited < kStartLimitMs; waited += 50) {
+// True once the window manager has claimed the screen; false when it ended first (windowManager
+// then 0) or the limit passed.
+bool WindowManagerReady(pid_t& windowManager) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartLimitMs);
+    while (std::chrono::steady_clock::now() < limit) {
         if (CommandOutput("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") !=
             std::string::npos)
             return true;
+        if (waitpid(windowManager, nullptr, WNOHANG) == windowManager) {
+            windowManager = 0;
+            return false;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;
@@ -110,8 +121,15 @@ std::string CXServerLane::Start() {
     if (display.empty())
         return "Xvfb did not start";
     setenv("DISPLAY", (":" + display).c_str(), 1);
-    m_windowManager = Spawn({"openbox", "--sm-disable"});
-    return WindowManagerReady() ? "" : "openbox did not start";
+    // A loaded machine has seen openbox end at start now and then: it is given a few tries.
+    const std::string log = "/tmp/brivox-wm-lane-openbox-" + std::to_string(getpid()) + ".log";
+    for (int tries = 0; tries < kWindowManagerTries; ++tries) {
+        Stop(m_windowManager);
+        m_windowManager = Spawn({"openbox", "--sm-disable"}, log.c_str());
+        if (WindowManagerReady(m_windowManager))
+            return "";
+    }
+    return "openbox did not start; it said: " + CommandOutput("cat " + log);
 }
 
 void CXServerLane::TearDown() {

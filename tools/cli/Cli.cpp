@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "cli/BreakCommand.h"
 #include "cli/CompileCommand.h"
 #include "cli/EscapingStream.h"
 #include "cli/LoopbackCommand.h"
@@ -50,6 +51,7 @@ const std::vector<CCommand>& Commands() {
         ReplayCommand(),
         TestCommand(),
         LoopbackCommand(),
+        BreakCommand(),
     };
     return commands;
 }

@@ -15,4 +15,9 @@ void CListeningPort::OnPortLost() {
         m_events.ended();
 }
 
+void CListeningPort::OnModemLinesChanged(const CModemLines& lines,
+                                         CPortReader::Clock::time_point at) {
+    m_events.modem(lines, CWallClock::SteadyUs(at));
+}
+
 } // namespace brivox::cli

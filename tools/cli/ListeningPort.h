@@ -17,6 +17,7 @@ struct CPortEvents {
     std::function<void(const std::string& reason)> lost; // reconnecting: waited for
     std::function<void()> back;
     std::function<void()> ended; // not reconnecting: the monitor ends
+    std::function<void(const CModemLines& lines, int64_t atUs)> modem;
 };
 
 // A port that only listens.
@@ -32,6 +33,7 @@ protected:
     void OnReceiveMarked(const uint8_t* bytes, const uint8_t* marks, int count) override;
     void OnPortLost() override;
     void OnPortReopened() override { m_events.back(); }
+    void OnModemLinesChanged(const CModemLines& lines, CPortReader::Clock::time_point at) override;
 
 private:
     const CPortEvents m_events;

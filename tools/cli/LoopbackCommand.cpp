@@ -220,12 +220,13 @@ int RunLoopback(const CCliArguments& args, CCliStreams& io) {
 
 CCommand LoopbackCommand() {
     return {"loopback",
-            "--port COM<n>|DEVICE [--settings 115200,N,8,1] [--seconds N]",
+            "--port COM<n>|DEVICE [--settings 115200,N,8,1] [--seconds N] " +
+                std::string(kLineOptionsUsage),
             "send the 1 KB test block again and again (for 5 s by default) through a port whose "
             "output comes back to its input (a loopback plug, brivox-devsim --echo) and count "
             "the bytes lost, corrupt and extra and the throughput; exit 0 only when every byte "
             "came back intact, 1 otherwise, 3 for a port error",
-            {{"--port", true}, {"--settings", true}, {"--seconds", true}},
+            WithLineOptions({{"--port", true}, {"--settings", true}, {"--seconds", true}}),
             RunLoopback,
             kPortError};
 }

@@ -108,6 +108,9 @@ private:
             [this, i] {
                 m_ended = &Port(i);
                 m_loop.exit(kPortError);
+            },
+            [this](const CModemLines& lines, int64_t at) {
+                m_sink.Add(m_lines.ModemLine(at, lines));
             }};
         m_ports.push_back(
             std::make_unique<CWatchedPort>(options, i, FrameEndOf(options.modbus), events));
@@ -264,11 +267,12 @@ CCommand MonitorCommand() {
                                    {"--keep-going", false},
                                    {"--timeout", true},
                                    {"--seconds", true}});
+    options = WithLineOptions(options);
     return {"monitor",
             "--port COM<n>|DEVICE [--port ...] [--settings 115200,N,8,1] [--gap MS] "
             "[--modbus rtu|ascii] [--format text|jsonl] [--log FILE] [--pcapng FILE] "
             "[--keep-going] [--timeout MS] [--seconds N] " +
-                std::string(kPortSwitchUsage),
+                std::string(kPortSwitchUsage) + " " + kLineOptionsUsage,
             "listen to the port without ever writing and print a line per frame (bytes with no "
             "idle gap between them): time, gap, length, hex and ASCII, with --modbus decoded and "
             "each reply's time after its request; a summary at the end (Ctrl+C or --seconds). "

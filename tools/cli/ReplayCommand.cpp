@@ -244,17 +244,18 @@ int RunReplay(const CCliArguments& args, CCliStreams& io) {
 CCommand ReplayCommand() {
     return {"replay",
             "FILE.pcapng --port COM<n>|DEVICE [--settings 115200,N,8,1] [--speed 1|max|FACTOR] "
-            "[--direction rx|tx|both] [--from PORT] [--timeout MS]",
+            "[--direction rx|tx|both] [--from PORT] [--timeout MS] " +
+                std::string(kLineOptionsUsage),
             "write the bytes of a capture to the port again with their recorded gaps (--speed "
             "max: as fast as possible, a factor: that much faster), those recorded in one "
             "direction or on one port (--from COM5) if asked; exit 0 when every byte was "
             "written, 1 when Ctrl+C ended it first, 3 for a bad file or a port error",
-            {{"--port", true},
-             {"--settings", true},
-             {"--speed", true},
-             {"--direction", true},
-             {"--from", true},
-             {"--timeout", true}},
+            WithLineOptions({{"--port", true},
+                             {"--settings", true},
+                             {"--speed", true},
+                             {"--direction", true},
+                             {"--from", true},
+                             {"--timeout", true}}),
             RunReplay,
             kPortError};
 }

@@ -169,22 +169,23 @@ CCommand RunCommand() {
                                    {"--delay", true},
                                    {"--rts-while-sending", false},
                                    {"--timeout", true}});
-    return {
-        "run",
-        "--port COM<n>|DEVICE|rfc2217://HOST:PORT|tcp://HOST:PORT [--settings 115200,N,8,1] "
-        "[--mode detail|string|decimal|"
-        "modbus-rtu|modbus-ascii] [--delay 0-500] [--rts-while-sending] [--timeout MS] " +
-            std::string(kPortSwitchUsage) + " [MODBUS fields as for modbus] [--] [TEXT]",
-        "open the port and run TEXT (or a MODBUS request): what went each way as TX/RX lines "
-        "of up to 16 bytes, then the result; exit 0 match, 1 mismatch, 2 timeout, 3 port or "
-        "syntax error or the device went away. --reconnect waits for a port that is not there "
-        "(up to the time limit), --ignore-echo drops an RS-485 adapter's echo of what was "
-        "sent, --line-errors counts a reply byte with a parity or framing error as a "
-        "mismatch, --capture appends the traffic to FILE as timestamped lines, or as packets to a "
-        "FILE.pcapng that Wireshark reads (exit 4 when it could not be written)",
-        options,
-        RunRun,
-        kPortError};
+    options = WithLineOptions(options);
+    return {"run",
+            "--port COM<n>|DEVICE|rfc2217://HOST:PORT|tcp://HOST:PORT [--settings 115200,N,8,1] "
+            "[--mode detail|string|decimal|"
+            "modbus-rtu|modbus-ascii] [--delay 0-500] [--rts-while-sending] [--timeout MS] " +
+                std::string(kPortSwitchUsage) + " " + kLineOptionsUsage +
+                " [MODBUS fields as for modbus] [--] [TEXT]",
+            "open the port and run TEXT (or a MODBUS request): what went each way as TX/RX lines "
+            "of up to 16 bytes, then the result; exit 0 match, 1 mismatch, 2 timeout, 3 port or "
+            "syntax error or the device went away. --reconnect waits for a port that is not there "
+            "(up to the time limit), --ignore-echo drops an RS-485 adapter's echo of what was "
+            "sent, --line-errors counts a reply byte with a parity or framing error as a "
+            "mismatch, --capture appends the traffic to FILE as timestamped lines, or as packets "
+            "to a FILE.pcapng that Wireshark reads (exit 4 when it could not be written)",
+            options,
+            RunRun,
+            kPortError};
 }
 
 } // namespace brivox::cli

@@ -1,9 +1,7 @@
 #include "cli/RunOptions.h"
 
-#include "session/FormStates.h"
-#include "util/Text.h"
+#include "serial/LineConfig.h"
 
-#include <algorithm>
 #include <charconv>
 
 namespace brivox::cli {
@@ -41,20 +39,11 @@ std::string ParsePort(const std::string& port, CRunOptions& options) {
 }
 
 std::string CheckLineSettings(const std::string& text) {
-    const std::vector<std::string> rates = SplitText(kBaudRateItems, "|");
-    const std::vector<std::string> fields = SplitText(text, ",");
-    const bool valid =
-        fields.size() == 4 && std::find(rates.begin(), rates.end(), fields[0]) != rates.end() &&
-        (fields[1] == "N" || fields[1] == "O" || fields[1] == "E") &&
-        (fields[2] == "7" || fields[2] == "8") && (fields[3] == "1" || fields[3] == "2");
-    if (valid)
-        return "";
-    std::string allowed;
-    for (const std::string& rate : rates)
-        allowed += (allowed.empty() ? "" : " ") + rate;
-    return "--settings " + text +
-           ": give BAUD,PARITY,DATA,STOP (as 115200,N,8,1) with BAUD one of " + allowed +
-           "; PARITY N, O or E; DATA 7 or 8; STOP 1 or 2";
+    CLineConfig line;
+    std::string error = ParseLineConfig(text, line);
+    if (error.empty())
+        error = LineRefusal(line);
+    return error.empty() ? "" : "--settings " + text + ": " + error;
 }
 
 std::string ParseSeconds(const CCliArguments& args, int& seconds) {
@@ -63,6 +52,56 @@ std::string ParseSeconds(const CCliArguments& args, int& seconds) {
                std::to_string(kMaxSeconds);
     return "";
 }
+
+const char kLineOptionsUsage[] =
+    "[--flow none|rtscts|xonxoff] [--dtr keep|low|high] [--rts keep|low|high] [--pulse STEPS] "
+    "[--rs485 high|low [--rs485-delay BEFORE,AFTER]]";
+
+std::vector<COptionSpec> WithLineOptions(std::vector<COptionSpec> options) {
+    options.insert(options.end(), {{"--flow", true},
+                                   {"--dtr", true},
+                                   {"--rts", true},
+                                   {"--pulse", true},
+                                   {"--rs485", true},
+                                   {"--rs485-delay", true}});
+    return options;
+}
+
+namespace {
+
+std::string ParseLineOptions(const CCliArguments& args, CRunOptions& options) {
+    const std::string flow = args.Value("--flow", "none");
+    if (flow == "rtscts" || flow == "xonxoff" || flow == "none")
+        options.flow = flow == "rtscts"    ? FlowControl::RtsCts
+                       : flow == "xonxoff" ? FlowControl::XonXoff
+                                           : FlowControl::None;
+    else
+        return "--flow " + flow + ": give none, rtscts or xonxoff";
+    for (const auto& [name, level] :
+         {std::pair{"--dtr", &options.policy.dtr}, std::pair{"--rts", &options.policy.rts}}) {
+        const std::string text = args.Value(name);
+        if ((args.Has(name) && text.empty()) || !ParseLineLevel(text, *level))
+            return std::string(name) + " " + text + ": give keep, low or high";
+    }
+    for (const auto& [name, parse] :
+         {std::pair{"--pulse", +[](const std::string&text,
+                                   CRunOptions&read) { return ParsePulse(text, read.pulse); }},
+          std::pair{"--rs485", +[](const std::string&text,
+                                   CRunOptions&read) { return ParseRs485Level(text, read.rs485); }},
+          std::pair{"--rs485-delay", +[](const std::string&text, CRunOptions&read) {
+                        return ParseRs485Delays(text, read.rs485);
+                    }}}) {
+        if (!args.Has(name))
+            continue;
+        if (const std::string error = parse(args.Value(name), options); !error.empty())
+            return std::string(name) + " " + args.Value(name) + ": " + error;
+    }
+    if (args.Has("--rs485-delay") && !options.rs485.enabled)
+        return "--rs485-delay goes with --rs485 high|low";
+    return "";
+}
+
+} // namespace
 
 std::string ParseRunOptions(const CCliArguments& args, CRunOptions& options) {
     if (std::string error = ParsePort(args.Value("--port"), options); !error.empty())
@@ -77,7 +116,7 @@ std::string ParseRunOptions(const CCliArguments& args, CRunOptions& options) {
     if (args.Has("--delay") && !NumberIn(args.Value("--delay"), 0, kMaxDelayMs, options.delayMs))
         return "--delay " + args.Value("--delay") + ": give milliseconds from 0 to " +
                std::to_string(kMaxDelayMs);
-    return "";
+    return ParseLineOptions(args, options);
 }
 
 } // namespace brivox::cli

@@ -1,8 +1,12 @@
 #pragma once
 
 #include "cli/CliArguments.h"
+#include "serial/LineConfig.h"
+#include "serial/LinePolicy.h"
+#include "serial/Rs485.h"
 
 #include <string>
+#include <vector>
 
 namespace brivox::cli {
 
@@ -13,10 +17,20 @@ struct CRunOptions {
     std::string settings = "115200,N,8,1";
     int timeoutMs = 2000;
     int delayMs = 0;
+    FlowControl flow = FlowControl::None;
+    CLinePolicy policy;
+    std::vector<CPulseStep> pulse; // run on DTR and RTS once the port is open
+    CRs485 rs485;
 };
 
 // --port's COM<n>, device path or server address into the options; error text.
 std::string ParsePort(const std::string& port, CRunOptions& options);
+
+// The line's options beyond --settings that every command opening a port takes:
+// --flow none|rtscts|xonxoff, --dtr and --rts keep|low|high, --pulse STEPS, --rs485 high|low
+// (RTS while sending) and --rs485-delay BEFORE,AFTER.
+std::vector<COptionSpec> WithLineOptions(std::vector<COptionSpec> options);
+extern const char kLineOptionsUsage[];
 
 // Error text naming the option and what it takes, empty on success.
 std::string ParseRunOptions(const CCliArguments& args, CRunOptions& options);
@@ -25,7 +39,8 @@ std::string ParseRunOptions(const CCliArguments& args, CRunOptions& options);
 // error text.
 std::string ParseSeconds(const CCliArguments& args, int& seconds);
 
-// BAUD,PARITY,DATA,STOP with one of the program's 13 rates, N, O or E, 7 or 8, 1 or 2; error text.
+// BAUD,PARITY,DATA,STOP: 50 to 12000000 baud, N, E, O, M or S, 5 to 8, 1, 1.5 or 2 (1.5 only
+// with 5 data bits); error text.
 std::string CheckLineSettings(const std::string& text);
 
 } // namespace brivox::cli

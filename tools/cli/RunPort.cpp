@@ -58,12 +58,19 @@ bool OpenRunPort(CSerialPort& port, const CRunOptions& options, const std::strin
     port.SetCommPort(options.portNumber);
     port.SetDevicePath(options.devicePath);
     port.SetSettings(options.settings);
+    port.SetFlowControl(options.flow);
+    port.SetLinePolicy(options.policy);
+    port.SetRs485(options.rs485);
     port.SetCancelDescriptor(stop != nullptr ? stop->Descriptor() : -1);
     const bool opened = port.Open() || AwaitDevice(port, options.timeoutMs, stop, command, err);
     port.SetCancelDescriptor(-1);
     if (opened) {
-        if (!port.GetLastError().empty()) // what a serial server could not apply
+        if (!port.GetLastError().empty()) // what the device could not do as asked
             err << "brivox-cli " << command << ": " << port.GetLastError() << "\n";
+        if (!port.RunPulse(options.pulse)) {
+            err << "brivox-cli " << command << ": --pulse: the device has no DTR or RTS to set\n";
+            return false;
+        }
         return true;
     }
     err << "brivox-cli " << command << ": " << port.GetLastError();
@@ -73,6 +80,12 @@ bool OpenRunPort(CSerialPort& port, const CRunOptions& options, const std::strin
         err << " (brivox-cli ports lists the ports; --port also takes a device path)";
     err << "\n";
     return false;
+}
+
+void CRunPort::SetRts(bool raised) {
+    if (!raised)
+        AwaitSent();
+    SetRTS(raised);
 }
 
 bool CRunPort::WriteToPort(const uint8_t* data, int32_t count) {

@@ -44,7 +44,7 @@ public:
         return m_options.GetInt(name, fallback);
     }
     bool WriteToPort(const uint8_t* data, int32_t count) override;
-    void SetRts(bool raised) override { SetRTS(raised); }
+    void SetRts(bool raised) override;
     void Report(uint8_t byte, ByteReport kind) override;
     CScriptRunState& RunState() override { return m_state; }
 

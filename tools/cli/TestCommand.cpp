@@ -131,6 +131,11 @@ CDeviceTestResult RunCase(const CDeviceTest& test, CRunPort& port, int defaultTi
     CDeviceTestResult result;
     for (int run = 1; run <= test.repeat; ++run) {
         port.Purge(); // what a case before left on the line is not this case's reply
+        if (test.breakMs > 0 && !port.SendBreak(test.breakMs)) {
+            result = ResultOf(Verdict::PortError, "the port cannot send a BREAK");
+            result.run = run;
+            break;
+        }
         result = test.kind == CDeviceTest::Kind::Modbus ? RunModbus(test, port, timeoutMs)
                                                         : RunDetail(test, port, timeoutMs);
         if (result.verdict != Verdict::Pass) {
@@ -242,16 +247,17 @@ int RunTest(const CCliArguments& args, CCliStreams& io) {
 CCommand TestCommand() {
     return {"test",
             "FILE --port COM<n>|DEVICE [--settings 115200,N,8,1] [--timeout MS] [--junit "
-            "REPORT.xml] [-v]",
+            "REPORT.xml] [-v] " +
+                std::string(kLineOptionsUsage),
             "run the cases of a device-test file in order on one open port (--timeout: a case's "
             "default, 2000 ms; -v: the traffic too); each case's result, the bytes of a mismatch; "
             "exit 0 when all pass, 1 otherwise, 3 for a port or file error, 4 when the report "
             "could not be written",
-            {{"--port", true},
-             {"--settings", true},
-             {"--timeout", true},
-             {"--junit", true},
-             {"-v", false}},
+            WithLineOptions({{"--port", true},
+                             {"--settings", true},
+                             {"--timeout", true},
+                             {"--junit", true},
+                             {"-v", false}}),
             RunTest,
             kFileOrPortError};
 }
