@@ -1,6 +1,7 @@
 // The line beyond the form's settings on a pseudo-terminal, and with a fake driver where a
 // pseudo-terminal has no such thing (modem lines, BREAK, HUPCL, RS-485, a rounded rate).
 #include "IoctlFault.h"
+#include "serial/CaptureLog.h"
 #include "serial/LineConfig.h"
 #include "support/PortTestSupport.h"
 #include "support/TempFolder.h"
