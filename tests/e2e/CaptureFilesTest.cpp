@@ -148,8 +148,9 @@ TEST(CaptureFilesTest, TwoPortsOnOneTimelineInTimeOrderWithEachReplyTimedAfterIt
     std::vector<QJsonObject> seen = JsonLines(monitor.Rest());
     ASSERT_EQ(written.size(), 10u);
     ASSERT_EQ(seen.size(), 11u); // and the summary
-    // Bounds for a loaded machine; bench_capture measures how close they really are.
-    constexpr int64_t kSlackUs = 15000;
+    // Bounds for a loaded machine, where the writer itself may be held up between its clock and
+    // its write; bench_capture measures how close the times really are.
+    constexpr int64_t kSlackUs = 100000;
     int64_t requestUs = 0;
     for (size_t i = 0; i < written.size(); ++i) {
         const std::string port = written[i].value("port").toString() == "A" ? a : b;
