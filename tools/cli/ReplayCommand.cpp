@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QTimer>
 #include <charconv>
 #include <condition_variable>
 #include <cstdio>
@@ -22,6 +23,7 @@ constexpr int kInterrupted = 1;
 constexpr int kPortError = 3;
 constexpr double kMinSpeed = 0.01;
 constexpr double kMaxSpeed = 100;
+constexpr int kSettleMs = 100;
 
 struct CReplayOptions {
     std::string file;
@@ -194,6 +196,14 @@ int Replay(const CReplayPlan& plan, const CReplayOptions& options, CReplayPort& 
         writer.Stop();
         written = writer.Written();
         failed = writer.WriteFailed();
+    }
+    // Closing purges the driver's queue, and what a pseudo-terminal's peer has not read yet: the
+    // last packet must have left, and the device may answer it.
+    if (!port.Lost() && !failed) {
+        port.AwaitSent();
+        QEventLoop settle;
+        QTimer::singleShot(kSettleMs, &settle, &QEventLoop::quit);
+        settle.exec();
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
