@@ -12,18 +12,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
 #include <poll.h>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -33,22 +29,6 @@ int64_t SteadyUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-pid_t Spawn(std::vector<std::string> words, const std::string& output) {
-    std::vector<char*> args;
-    for (std::string& word : words)
-        args.push_back(word.data());
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
 }
 
 void Wait(pid_t pid) {
@@ -90,10 +70,10 @@ const std::vector<uint8_t> kReply = {0x01, 0x03, 0x04, 0x00, 0x00, 0x00, 0x01, 0
 
 void TwoPorts(CPseudoTerminal& a, CPseudoTerminal& b, int transactions, const std::string& out) {
     const int seconds = 2 + transactions / 10;
-    const pid_t monitor =
-        Spawn({BRIVOX_CLI, "monitor", "--port", a.SlavePath(), "--port", b.SlavePath(), "--modbus",
-               "rtu", "--format", "jsonl", "--seconds", std::to_string(seconds)},
-              out);
+    const pid_t monitor = brivox::bench::SpawnInto(
+        {BRIVOX_CLI, "monitor", "--port", a.SlavePath(), "--port", b.SlavePath(), "--modbus", "rtu",
+         "--format", "jsonl", "--seconds", std::to_string(seconds)},
+        out);
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     std::vector<int64_t> written, replies;
     for (int i = 0; i < transactions; ++i) {
@@ -141,9 +121,10 @@ std::vector<int64_t> Arrivals(int fd, int quietMs) {
 
 void Replay(CPseudoTerminal& a, CPseudoTerminal& b, int frames, const std::string& folder) {
     const std::string capture = folder + "/recorded.pcapng";
-    const pid_t monitor = Spawn({BRIVOX_CLI, "monitor", "--port", a.SlavePath(), "--gap", "2",
-                                 "--pcapng", capture, "--seconds", std::to_string(2 + frames / 15)},
-                                "/dev/null");
+    const pid_t monitor = brivox::bench::SpawnInto({BRIVOX_CLI, "monitor", "--port", a.SlavePath(),
+                                                    "--gap", "2", "--pcapng", capture, "--seconds",
+                                                    std::to_string(2 + frames / 15)},
+                                                   "/dev/null");
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     for (int i = 0; i < frames; ++i) {
         [[maybe_unused]] const ssize_t n = write(a.Master(), kRequest.data(), kRequest.size());
@@ -159,7 +140,7 @@ void Replay(CPseudoTerminal& a, CPseudoTerminal& b, int frames, const std::strin
     tcgetattr(b.Slave(), &raw);
     cfmakeraw(&raw);
     tcsetattr(b.Slave(), TCSANOW, &raw);
-    const pid_t replay = Spawn(
+    const pid_t replay = brivox::bench::SpawnInto(
         {BRIVOX_CLI, "replay", capture, "--port", b.SlavePath(), "--speed", "1"}, "/dev/null");
     const std::vector<int64_t> arrived = Arrivals(b.Master(), 1000);
     Wait(replay);

@@ -8,14 +8,6 @@ namespace brivox {
 
 namespace {
 
-constexpr uint16_t kEndOfOptions = 0;
-constexpr uint16_t kCommentOption = 1;
-constexpr uint16_t kApplicationOption = 4; // shb_userappl
-constexpr uint16_t kNameOption = 2;        // if_name
-constexpr uint16_t kDescriptionOption = 3; // if_description
-constexpr uint16_t kResolutionOption = 9;  // if_tsresol
-constexpr uint16_t kFlagsOption = 2;       // epb_flags
-constexpr uint32_t kSymbolErrorFlag = 1u << 31;
 constexpr uint8_t kMicroseconds = 6;
 
 template <typename Value> void Put(std::string& out, Value value) {

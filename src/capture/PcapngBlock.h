@@ -20,6 +20,17 @@ inline constexpr uint32_t kSimplePacketType = 3;
 inline constexpr uint32_t kEnhancedPacketType = 6;
 inline constexpr uint32_t kByteOrderMagic = 0x1A2B3C4D;
 
+// Option codes, by the block they belong to.
+inline constexpr uint16_t kEndOfOptions = 0;
+inline constexpr uint16_t kCommentOption = 1;     // any block
+inline constexpr uint16_t kApplicationOption = 4; // shb_userappl
+inline constexpr uint16_t kNameOption = 2;        // if_name
+inline constexpr uint16_t kDescriptionOption = 3; // if_description
+inline constexpr uint16_t kResolutionOption = 9;  // if_tsresol
+inline constexpr uint16_t kFlagsOption = 2;       // epb_flags
+inline constexpr uint32_t kDirectionBits = 3;
+inline constexpr uint32_t kSymbolErrorFlag = 1u << 31;
+
 // The direction bits of a packet's flags word.
 enum class PacketDirection : uint8_t { Unknown = 0, Inbound = 1, Outbound = 2 };
 

@@ -13,13 +13,6 @@ namespace {
 constexpr uint32_t kClassicPcapMagic = 0xA1B2C3D4;
 constexpr uint32_t kClassicPcapNanoMagic = 0xA1B23C4D;
 constexpr size_t kHeaderSize = 8;
-constexpr uint16_t kNameOption = 2;
-constexpr uint16_t kDescriptionOption = 3;
-constexpr uint16_t kResolutionOption = 9;
-constexpr uint16_t kFlagsOption = 2;
-constexpr uint16_t kCommentOption = 1;
-constexpr uint32_t kDirectionBits = 3;
-constexpr uint32_t kSymbolErrorFlag = 1u << 31;
 
 uint64_t UnitsPerSecond(uint8_t resolution) {
     const uint8_t exponent = resolution & 0x7F;
