@@ -2,8 +2,12 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
+#include <spawn.h>
 #include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace brivox::bench {
 
@@ -45,5 +49,23 @@ public:
 private:
     std::string m_path;
 };
+
+// Starts a program (its path first) with standard output into the file and standard error
+// dropped; its process id, or 0 when it could not start.
+inline pid_t SpawnInto(std::vector<std::string> words, const std::string& output) {
+    std::vector<char*> args;
+    for (std::string& word : words)
+        args.push_back(word.data());
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const bool started = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return started ? pid : 0;
+}
 
 } // namespace brivox::bench

@@ -9,17 +9,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -45,23 +41,12 @@ struct CRun {
 // the last half second; its output goes to the file.
 CRun Monitor(brivox::CPseudoTerminal& pty, int seconds, const std::string& format,
              const std::string& output, bool feed) {
-    std::vector<std::string> words = {
-        BRIVOX_CLI, "monitor",  "--port", pty.SlavePath(), "--gap",
-        "0.5",      "--format", format,   "--seconds",     std::to_string(seconds)};
-    std::vector<char*> args;
-    for (std::string& word : words)
-        args.push_back(word.data());
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     CRun run;
-    pid_t pid = 0;
-    const bool started = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    if (!started)
+    const pid_t pid =
+        brivox::bench::SpawnInto({BRIVOX_CLI, "monitor", "--port", pty.SlavePath(), "--gap", "0.5",
+                                  "--format", format, "--seconds", std::to_string(seconds)},
+                                 output);
+    if (pid == 0)
         return run;
     const std::vector<uint8_t> frame(kFrame, 0x55);
     auto next = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);

@@ -17,6 +17,16 @@ std::string SystemErrorText(int error) {
 
 } // namespace
 
+CRecordFormat LineRecords() {
+    return {"line", "lines", [](std::string_view bytes) {
+                const size_t lastBreak = bytes.rfind('\n');
+                const size_t whole = lastBreak == std::string_view::npos ? 0 : lastBreak + 1;
+                return CRecordFormat::CWhole{
+                    whole,
+                    std::count(bytes.begin(), bytes.begin() + static_cast<long>(whole), '\n')};
+            }};
+}
+
 CAppendFile::~CAppendFile() {
     if (m_fd >= 0)
         close(m_fd);
@@ -41,38 +51,38 @@ std::string CAppendFile::Open(const std::string& path) {
     m_regular = S_ISREG(info.st_mode);
     m_path = path;
     m_error.clear();
-    m_lines = 0;
+    m_records = 0;
     return "";
 }
 
-bool CAppendFile::Append(std::string_view lines) {
+bool CAppendFile::Append(std::string_view records) {
     if (m_fd < 0 || Failed())
         return false;
     const off_t offset = m_regular ? lseek(m_fd, 0, SEEK_END) : 0;
     size_t written = 0;
-    while (written < lines.size()) {
-        const ssize_t got = write(m_fd, lines.data() + written, lines.size() - written);
+    while (written < records.size()) {
+        const ssize_t got = write(m_fd, records.data() + written, records.size() - written);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
-            Fail(got < 0 ? errno : ENOSPC, offset, lines, written);
+            Fail(got < 0 ? errno : ENOSPC, offset, records, written);
             return false;
         }
         written += static_cast<size_t>(got);
     }
-    m_lines += std::count(lines.begin(), lines.end(), '\n');
+    m_records += m_format.whole(records).counted;
     return true;
 }
 
-void CAppendFile::Fail(int systemError, int64_t offset, std::string_view lines, size_t written) {
-    const size_t lastBreak = lines.substr(0, written).rfind('\n');
-    const size_t whole = lastBreak == std::string_view::npos ? 0 : lastBreak + 1;
-    if (m_regular && whole < written) {
-        [[maybe_unused]] const int cut = ftruncate(m_fd, static_cast<off_t>(offset + whole));
+void CAppendFile::Fail(int systemError, int64_t offset, std::string_view records, size_t written) {
+    const CRecordFormat::CWhole whole = m_format.whole(records.substr(0, written));
+    if (m_regular && whole.bytes < written) {
+        [[maybe_unused]] const int cut = ftruncate(m_fd, static_cast<off_t>(offset + whole.bytes));
     }
-    m_lines += std::count(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(whole), '\n');
-    m_error = m_path + ": " + SystemErrorText(systemError) + ": " + std::to_string(m_lines) +
-              (m_lines == 1 ? " line" : " lines") + " written, the rest lost";
+    m_records += whole.counted;
+    m_error = m_path + ": " + SystemErrorText(systemError) + ": " + std::to_string(m_records) +
+              " " + (m_records == 1 ? m_format.singular : m_format.plural) +
+              " written, the rest lost";
     close(m_fd);
     m_fd = -1;
 }

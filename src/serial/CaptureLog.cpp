@@ -43,11 +43,11 @@ void CCaptureLog::SetFailureHook(FailureHook hook) {
 void CCaptureLog::Add(Direction direction, const uint8_t* bytes, const uint8_t* marks, int count,
                       Clock::time_point when) {
     if (count > 0)
-        Write(Line(when, direction, bytes, marks, count));
+        Write(Line(WallTimeOf(when), direction, bytes, marks, count));
 }
 
 void CCaptureLog::AddNote(const std::string& text, Clock::time_point when) {
-    Write(TimeText(when) + " -- " + text + "\n");
+    Write(TimeText(WallTimeOf(when)) + " -- " + text + "\n");
 }
 
 std::string CCaptureLog::Error() const {
@@ -64,8 +64,8 @@ void CCaptureLog::Write(const std::string& line) {
     }
 }
 
-std::string CCaptureLog::Line(Clock::time_point when, Direction direction, const uint8_t* bytes,
-                              const uint8_t* marks, int count) {
+std::string CCaptureLog::Line(std::chrono::system_clock::time_point when, Direction direction,
+                              const uint8_t* bytes, const uint8_t* marks, int count) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string line = TimeText(when) + (direction == Direction::Tx ? " TX" : " RX");
     std::string ascii;

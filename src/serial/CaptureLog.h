@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/AppendFile.h"
+#include "serial/CaptureSink.h"
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <string>
 
@@ -16,33 +16,25 @@ namespace brivox {
 // error carries a "!" after its hex. Events of the port are lines of their own
 // ("2026-12-07 21:30:05.000 -- device lost: ..."). Lines are appended with one write(2) each, so
 // a crash keeps every line written before it whole. A write that fails ends the log (see
-// CAppendFile) and calls the failure hook once. Any thread may add bytes.
-class CCaptureLog {
+// CAppendFile) and calls the failure hook once.
+class CCaptureLog : public CCaptureSink {
 public:
-    enum class Direction { Tx, Rx };
-    using Clock = std::chrono::system_clock;
-    // Called once, on the thread whose write failed, with CAppendFile's error: it must only
-    // post, not wait.
-    using FailureHook = std::function<void(const std::string& error)>;
-
     CCaptureLog() = default;
     CCaptureLog(const CCaptureLog&) = delete;
     CCaptureLog& operator=(const CCaptureLog&) = delete;
 
     // Appends to the file, creating it; an error text.
     std::string Open(const std::string& path);
-    const std::string& Path() const { return m_path; }
-    void SetFailureHook(FailureHook hook);
+    const std::string& Path() const override { return m_path; }
+    void SetFailureHook(FailureHook hook) override;
 
-    // marks: a LineMark a byte, or null.
     void Add(Direction direction, const uint8_t* bytes, const uint8_t* marks, int count,
-             Clock::time_point when = Clock::now());
-    void AddNote(const std::string& text, Clock::time_point when = Clock::now());
-    // Why the log stopped writing; empty while it writes.
-    std::string Error() const;
+             Clock::time_point when) override;
+    void AddNote(const std::string& text, Clock::time_point when) override;
+    std::string Error() const override;
 
-    static std::string Line(Clock::time_point when, Direction direction, const uint8_t* bytes,
-                            const uint8_t* marks, int count);
+    static std::string Line(std::chrono::system_clock::time_point when, Direction direction,
+                            const uint8_t* bytes, const uint8_t* marks, int count);
 
 private:
     void Write(const std::string& line);

@@ -196,8 +196,8 @@ void CSerialPort::HandleNotice(uint64_t readerId, CPortReader::Notice notice) {
     CloseReader();
     m_lastErrorKind = device ? device->LostError() : PortError::Gone;
     m_lastError = Subject() + ": " + PortErrorReason(m_lastErrorKind);
-    if (const std::shared_ptr<CCaptureLog> log = CaptureLog())
-        log->AddNote("device lost: " + m_lastError);
+    if (const std::shared_ptr<CCaptureSink> capture = Capture())
+        capture->AddNote("device lost: " + m_lastError, CPortReader::Clock::now());
     if (m_reconnect)
         WaitForDevice();
     OnPortLost();
@@ -205,9 +205,9 @@ void CSerialPort::HandleNotice(uint64_t readerId, CPortReader::Notice notice) {
 
 void CSerialPort::Deliver(const CPortReader::CChunk& chunk) {
     m_chunkArrival = chunk.arrival;
-    if (const std::shared_ptr<CCaptureLog> log = CaptureLog())
-        log->Add(CCaptureLog::Direction::Rx, chunk.bytes, chunk.marks, chunk.count,
-                 WallTimeOf(chunk.arrival));
+    if (const std::shared_ptr<CCaptureSink> capture = Capture())
+        capture->Add(CCaptureSink::Direction::Rx, chunk.bytes, chunk.marks, chunk.count,
+                     chunk.arrival);
     if (chunk.marks != nullptr)
         OnReceiveMarked(chunk.bytes, chunk.marks, chunk.count);
     else
@@ -229,8 +229,8 @@ void CSerialPort::HandleModemLines(uint64_t readerId, const CModemLines& lines,
                                    CPortReader::Clock::time_point at) {
     if (!m_reader || readerId != m_readerId)
         return;
-    if (const std::shared_ptr<CCaptureLog> log = CaptureLog())
-        log->AddNote("modem lines " + ModemLinesText(lines), WallTimeOf(at));
+    if (const std::shared_ptr<CCaptureSink> capture = Capture())
+        capture->AddNote("modem lines " + ModemLinesText(lines), at);
     OnModemLinesChanged(lines, at);
 }
 
@@ -265,18 +265,18 @@ bool CSerialPort::TryReopen() {
     m_reopenPath.clear();
     if (!opened)
         return false;
-    if (const std::shared_ptr<CCaptureLog> log = CaptureLog())
-        log->AddNote("device back: " + Subject());
+    if (const std::shared_ptr<CCaptureSink> capture = Capture())
+        capture->AddNote("device back: " + Subject(), CPortReader::Clock::now());
     OnPortReopened();
     return true;
 }
 
-void CSerialPort::SetCaptureLog(std::shared_ptr<CCaptureLog> log) {
+void CSerialPort::SetCapture(std::shared_ptr<CCaptureSink> capture) {
     std::lock_guard lock(m_deviceMutex);
-    m_capture = std::move(log);
+    m_capture = std::move(capture);
 }
 
-std::shared_ptr<CCaptureLog> CSerialPort::CaptureLog() const {
+std::shared_ptr<CCaptureSink> CSerialPort::Capture() const {
     std::lock_guard lock(m_deviceMutex);
     return m_capture;
 }
@@ -373,20 +373,21 @@ bool CSerialPort::SetRTS(bool on) {
 bool CSerialPort::Write(const uint8_t* bytes, size_t count) {
     std::shared_ptr<CPortDevice> device;
     std::shared_ptr<CEchoSuppressor> echo;
-    std::shared_ptr<CCaptureLog> log;
+    std::shared_ptr<CCaptureSink> capture;
     {
         std::lock_guard lock(m_deviceMutex);
         device = m_device;
         echo = m_echo;
-        log = m_capture;
+        capture = m_capture;
     }
     if (!device)
         return false;
     // Noted before the bytes leave, so that their echo cannot come back first.
     if (echo)
         echo->NoteSent(bytes, count);
-    if (log)
-        log->Add(CCaptureLog::Direction::Tx, bytes, nullptr, static_cast<int>(count));
+    if (capture)
+        capture->Add(CCaptureSink::Direction::Tx, bytes, nullptr, static_cast<int>(count),
+                     CPortReader::Clock::now());
     return m_softRs485 ? WriteSwitchingRts(*device, bytes, count) : device->Write(bytes, count);
 }
 

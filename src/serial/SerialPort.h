@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/CaptureLog.h"
+#include "serial/CaptureSink.h"
 #include "serial/DeviceWatch.h"
 #include "serial/EchoSuppressor.h"
 #include "serial/LinePolicy.h"
@@ -121,9 +121,9 @@ public:
     // Open gives up, as Interrupted, once this descriptor turns readable (a stop signal's), however
     // long a serial server would keep it waiting; -1 for none.
     void SetCancelDescriptor(int fd) { m_cancelFd = fd; }
-    // Every byte sent and received from now on goes to the log too; null ends that.
-    void SetCaptureLog(std::shared_ptr<CCaptureLog> log);
-    std::shared_ptr<CCaptureLog> CaptureLog() const;
+    // Every byte sent and received from now on goes to the capture too; null ends that.
+    void SetCapture(std::shared_ptr<CCaptureSink> capture);
+    std::shared_ptr<CCaptureSink> Capture() const;
 
     // "COM%d" up to 9, "\\?\COM%d" from 10: the name formed at the last Open.
     const std::string& GetDeviceName() const { return m_deviceName; }
@@ -209,7 +209,7 @@ private:
     std::atomic<int64_t> m_characterNs{0};
     std::mutex m_softRs485Mutex;             // one write at a time owns RTS
     std::shared_ptr<CEchoSuppressor> m_echo; // of the open port, when the echo is ignored
-    std::shared_ptr<CCaptureLog> m_capture;  // under m_deviceMutex: writers log too
+    std::shared_ptr<CCaptureSink> m_capture; // under m_deviceMutex: writers capture too
     std::string m_byIdFolder = "/dev/serial/by-id";
     std::string m_identity;   // the by-id link of the device last opened, if it has one
     std::string m_reopenPath; // the path a reopen tries first

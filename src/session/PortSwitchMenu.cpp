@@ -1,7 +1,9 @@
 #include "session/PortSwitchMenu.h"
 
+#include "capture/CaptureFile.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
+#include "serial/CaptureLog.h"
 #include "serial/SerialPort.h"
 #include "session/LineDialog.h"
 
@@ -47,7 +49,7 @@ QMenu* CPortSwitchMenu::Build() {
 
 void CPortSwitchMenu::AddSwitches(QMenu& menu) {
     AddSwitch(menu, kReconnect, m_port.Reconnect(), [this](bool on) { SetReconnect(on); });
-    AddSwitch(menu, kCapture, m_port.CaptureLog() != nullptr, [this](bool) { ToggleCapture(); });
+    AddSwitch(menu, kCapture, m_port.Capture() != nullptr, [this](bool) { ToggleCapture(); });
     AddSwitch(menu, kLineErrors, m_port.LineErrors(), [this](bool on) { SetLineErrors(on); });
     AddSwitch(menu, kIgnoreEcho, m_port.IgnoreEcho(), [this](bool on) { SetIgnoreEcho(on); });
     menu.addSeparator();
@@ -101,35 +103,36 @@ void CPortSwitchMenu::ReopenIfOpen() {
 }
 
 void CPortSwitchMenu::ToggleCapture() {
-    if (m_port.CaptureLog()) {
-        m_port.SetCaptureLog(nullptr);
+    if (m_port.Capture()) {
+        m_port.SetCapture(nullptr);
         return;
     }
+    const std::string portName = ComPortName(m_port.GetCommPort());
     const std::string suggested =
-        DocumentsFolder() + "/" +
-        CaptureFileName(ComPortName(m_port.GetCommPort()), std::chrono::system_clock::now());
-    const std::string path =
-        ChooseFileToSave(kCapture, "Capture Logs (*.log);;All Files (*)", suggested, m_owner);
+        DocumentsFolder() + "/" + CaptureFileName(portName, std::chrono::system_clock::now());
+    const std::string path = ChooseFileToSave(
+        kCapture, "Capture Logs (*.log);;Wireshark Captures (*.pcapng);;All Files (*)", suggested,
+        m_owner);
     if (path.empty())
         return;
-    auto log = std::make_shared<CCaptureLog>();
-    if (const std::string error = log->Open(path); !error.empty()) {
+    std::vector<std::shared_ptr<CCaptureSink>> sinks;
+    if (const std::string error = OpenCaptures(path, {portName}, sinks); !error.empty()) {
         ShowMessage(error, "Error", kMbOk, m_owner->window());
         return;
     }
     // Writes come from the sending threads too: the news goes to the UI thread, once.
-    log->SetFailureHook([this, failed = log.get()](const std::string& error) {
+    sinks[0]->SetFailureHook([this, failed = sinks[0].get()](const std::string& error) {
         QMetaObject::invokeMethod(
             m_owner, [this, failed, error] { EndFailedCapture(failed, error); },
             Qt::QueuedConnection);
     });
-    m_port.SetCaptureLog(std::move(log));
+    m_port.SetCapture(std::move(sinks[0]));
 }
 
 // The capture ends, so that the switch shows it off, and the user learns what was lost.
-void CPortSwitchMenu::EndFailedCapture(const CCaptureLog* failed, const std::string& error) {
-    if (m_port.CaptureLog().get() == failed)
-        m_port.SetCaptureLog(nullptr);
+void CPortSwitchMenu::EndFailedCapture(const CCaptureSink* failed, const std::string& error) {
+    if (m_port.Capture().get() == failed)
+        m_port.SetCapture(nullptr);
     ShowMessage(error, "Error", kMbOk, m_owner->window());
 }
 

@@ -9,13 +9,14 @@ class QWidget;
 
 namespace brivox {
 
-class CCaptureLog;
+class CCaptureSink;
 struct CLineChoice;
 class CSerialPort;
 
 // The context menu of a session's traffic lists: the port's switches for the field (reconnect,
-// line errors, RS-485 echo) and the capture log. A switch that changes how the line is opened
-// reopens an open port through the session's own reopen, so that the lines and controls follow.
+// line errors, RS-485 echo) and the capture file (a text log, or pcapng by its extension). A
+// switch that changes how the line is opened reopens an open port through the session's own reopen,
+// so that the lines and controls follow.
 class CPortSwitchMenu {
 public:
     static constexpr char kReconnect[] = "Reconnect when the device returns";
@@ -54,7 +55,7 @@ public:
 private:
     void AddSwitches(QMenu& menu);
     void ReopenIfOpen();
-    void EndFailedCapture(const CCaptureLog* failed, const std::string& error);
+    void EndFailedCapture(const CCaptureSink* failed, const std::string& error);
 
     CSerialPort& m_port;
     QWidget* m_owner;

@@ -31,6 +31,12 @@ void CFrameSplitter::Finish(std::vector<CLineFrame>& done, size_t length, bool c
     std::vector<uint8_t> rest(m_current.bytes.begin() + static_cast<long>(length),
                               m_current.bytes.end());
     const int64_t restUs = rest.empty() ? 0 : ArrivalOf(length);
+    std::vector<uint8_t> restMarks;
+    if (m_current.marks.size() > length) {
+        restMarks.assign(m_current.marks.begin() + static_cast<long>(length),
+                         m_current.marks.end());
+        m_current.marks.resize(length);
+    }
     std::vector<std::pair<size_t, int64_t>> restReads;
     for (const auto& [offset, atUs] : m_reads) {
         if (offset > length)
@@ -46,6 +52,7 @@ void CFrameSplitter::Finish(std::vector<CLineFrame>& done, size_t length, bool c
         return;
     Start(restUs);
     m_current.bytes = std::move(rest);
+    m_current.marks = std::move(restMarks);
     m_reads.insert(m_reads.end(), restReads.begin(), restReads.end());
     m_current.endUs = m_reads.back().second;
 }
@@ -59,8 +66,19 @@ void CFrameSplitter::SplitAtFrameEnds(std::vector<CLineFrame>& done) {
     }
 }
 
-std::vector<CLineFrame> CFrameSplitter::Feed(const uint8_t* bytes, size_t count,
-                                             int64_t arrivalUs) {
+// Marks only once a read brings some: until then a frame has none.
+void CFrameSplitter::AddMarks(const uint8_t* marks, size_t count) {
+    if (marks == nullptr && m_current.marks.empty())
+        return;
+    m_current.marks.resize(m_current.bytes.size(), 0);
+    if (marks == nullptr)
+        m_current.marks.resize(m_current.bytes.size() + count, 0);
+    else
+        m_current.marks.insert(m_current.marks.end(), marks, marks + count);
+}
+
+std::vector<CLineFrame> CFrameSplitter::Feed(const uint8_t* bytes, size_t count, int64_t arrivalUs,
+                                             const uint8_t* marks) {
     std::vector<CLineFrame> done = Idle(arrivalUs);
     for (size_t used = 0; used < count;) {
         if (!m_open)
@@ -68,6 +86,7 @@ std::vector<CLineFrame> CFrameSplitter::Feed(const uint8_t* bytes, size_t count,
         else if (m_reads.back().second != arrivalUs)
             m_reads.emplace_back(m_current.bytes.size(), arrivalUs);
         const size_t take = std::min(count - used, kMaxFrame - m_current.bytes.size());
+        AddMarks(marks == nullptr ? nullptr : marks + used, take);
         m_current.bytes.insert(m_current.bytes.end(), bytes + used, bytes + used + take);
         m_current.endUs = arrivalUs;
         used += take;

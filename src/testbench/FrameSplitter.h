@@ -17,6 +17,7 @@ struct CLineFrame {
     int64_t gapUs = -1;     // idle time since the previous frame's last byte; -1 for the first
     bool continued = false; // the rest of a frame cut at the size limit: its gap means nothing
     std::vector<uint8_t> bytes;
+    std::vector<uint8_t> marks; // a LineMark a byte, or empty when no read of it had line errors
 };
 
 // Groups received bytes into frames: a frame ends when the line stays idle for the gap, when it
@@ -33,8 +34,9 @@ public:
     CFrameSplitter(int64_t gapUs, FrameEnd frameEnd)
         : m_gapUs(gapUs), m_frameEnd(std::move(frameEnd)) {}
 
-    // Bytes of one read; the frames they complete, in order.
-    std::vector<CLineFrame> Feed(const uint8_t* bytes, size_t count, int64_t arrivalUs);
+    // Bytes of one read (marks: a LineMark a byte, or null); the frames they complete, in order.
+    std::vector<CLineFrame> Feed(const uint8_t* bytes, size_t count, int64_t arrivalUs,
+                                 const uint8_t* marks = nullptr);
     // The frame in progress once the line has been idle for the gap at the time given.
     std::vector<CLineFrame> Idle(int64_t nowUs);
     // The frame in progress, whatever the time (the monitor ends).
@@ -42,6 +44,8 @@ public:
 
     // When the frame in progress ends unless more bytes come; -1 when none is in progress.
     int64_t IdleDeadlineUs() const;
+    // When the frame in progress began; -1 when none is in progress.
+    int64_t InProgressStartUs() const { return m_open ? m_current.startUs : -1; }
 
 private:
     void Start(int64_t arrivalUs);
@@ -50,6 +54,7 @@ private:
     // Ends the frame in progress after its first length bytes; the rest begins the next one.
     void Finish(std::vector<CLineFrame>& done, size_t length, bool cut);
     void SplitAtFrameEnds(std::vector<CLineFrame>& done);
+    void AddMarks(const uint8_t* marks, size_t count);
 
     const int64_t m_gapUs;
     const FrameEnd m_frameEnd;

@@ -72,19 +72,21 @@ std::string JsonModbus(const CModbusFrameInfo& info) {
 
 } // namespace
 
-CMonitorLines::CMonitorLines(Format format, Modbus modbus, CClock clock)
-    : m_format(format), m_clock(clock) {
+CMonitorLines::CMonitorLines(Format format, Modbus modbus, CWallClock clock, bool namePorts)
+    : m_format(format), m_clock(clock), m_namePorts(namePorts) {
     if (modbus != Modbus::None)
         m_decoder = std::make_unique<CModbusDecoder>(modbus == Modbus::Ascii);
 }
 
-std::string CMonitorLines::Line(const CLineFrame& frame) {
-    CModbusFrameInfo info;
-    if (m_decoder)
-        info = m_decoder->Decode(frame.bytes);
-    const CModbusFrameInfo* decoded = m_decoder ? &info : nullptr;
-    Count(frame, decoded);
-    return m_format == Format::Text ? TextLine(frame, decoded) : JsonLine(frame, decoded);
+std::string CMonitorLines::Line(const CLineFrame& frame, const std::string& port) {
+    CDecoded decoded;
+    if (m_decoder) {
+        decoded.info = m_decoder->Decode(frame.bytes);
+        decoded.pair = m_pairing.Note(port, frame, decoded.info);
+    }
+    const CDecoded* known = m_decoder ? &decoded : nullptr;
+    Count(frame, known ? &known->info : nullptr);
+    return m_format == Format::Text ? TextLine(frame, port, known) : JsonLine(frame, port, known);
 }
 
 void CMonitorLines::Count(const CLineFrame& frame, const CModbusFrameInfo* info) {
@@ -100,34 +102,45 @@ void CMonitorLines::Count(const CLineFrame& frame, const CModbusFrameInfo* info)
         m_longestGapUs = frame.gapUs;
 }
 
-std::string CMonitorLines::TextLine(const CLineFrame& frame, const CModbusFrameInfo* info) const {
+std::string CMonitorLines::TextLine(const CLineFrame& frame, const std::string& port,
+                                    const CDecoded* decoded) const {
     const std::string gap = frame.continued   ? "continued"
                             : frame.gapUs < 0 ? "first"
                                               : Milliseconds(frame.gapUs);
     char head[96];
-    std::snprintf(head, sizeof head, "%s  gap %12s  %4zu bytes  ",
-                  TimeOf(frame.startUs, false).c_str(), gap.c_str(), frame.bytes.size());
-    std::string line = head + HexPairs(frame.bytes) + "  |" + AsciiOf(frame.bytes) + "|";
-    if (info)
-        line += "  " + DescribeModbusFrame(*info);
+    std::snprintf(head, sizeof head, "  gap %12s  %4zu bytes  ", gap.c_str(), frame.bytes.size());
+    std::string line = TimeOf(frame.startUs, false) + (m_namePorts ? "  " + port : "") + head +
+                       HexPairs(frame.bytes) + "  |" + AsciiOf(frame.bytes) + "|";
+    if (!decoded)
+        return line + "\n";
+    line += "  " + DescribeModbusFrame(decoded->info);
+    if (decoded->pair.replyUs >= 0)
+        line += "; reply after " + Milliseconds(decoded->pair.replyUs) +
+                (m_namePorts ? " to " + decoded->pair.requestPort : "");
     return line + "\n";
 }
 
-std::string CMonitorLines::JsonLine(const CLineFrame& frame, const CModbusFrameInfo* info) const {
+std::string CMonitorLines::JsonLine(const CLineFrame& frame, const std::string& port,
+                                    const CDecoded* decoded) const {
     std::string line = "{\"time\":" + JsonString(TimeOf(frame.startUs, true)) +
+                       ",\"port\":" + JsonString(port) +
                        ",\"steady_us\":" + std::to_string(frame.startUs) +
                        ",\"gap_us\":" + (frame.continued ? "0" : JsonNumber(frame.gapUs)) +
                        ",\"continued\":" + (frame.continued ? "true" : "false") +
                        ",\"length\":" + std::to_string(frame.bytes.size()) +
                        ",\"hex\":" + JsonString(HexPairs(frame.bytes)) +
                        ",\"ascii\":" + JsonString(AsciiOf(frame.bytes));
-    if (info)
-        line += ",\"modbus\":" + JsonModbus(*info);
+    if (!decoded)
+        return line + "}\n";
+    line += ",\"modbus\":" + JsonModbus(decoded->info);
+    if (decoded->pair.replyUs >= 0)
+        line += ",\"reply_us\":" + std::to_string(decoded->pair.replyUs) +
+                ",\"request_port\":" + JsonString(decoded->pair.requestPort);
     return line + "}\n";
 }
 
 std::string CMonitorLines::TimeOf(int64_t steadyUs, bool utc) const {
-    return WallTime(m_clock.wallStartUs + steadyUs - m_clock.steadyStartUs, utc);
+    return WallTime(m_clock.WallUs(steadyUs), utc);
 }
 
 std::string CMonitorLines::LostLine(int64_t atUs, const std::string& reason) {
@@ -162,13 +175,24 @@ std::string CMonitorLines::ModemLine(int64_t atUs, const CModemLines& lines) con
 }
 
 std::string CMonitorLines::Summary() const {
-    if (m_format == Format::Jsonl)
-        return "{\"summary\":{\"frames\":" + std::to_string(m_frames) +
-               ",\"bytes\":" + std::to_string(m_bytes) +
-               ",\"bad_checksums\":" + (m_decoder ? std::to_string(m_badChecksums) : "null") +
-               ",\"shortest_gap_us\":" + JsonNumber(m_shortestGapUs) +
-               ",\"longest_gap_us\":" + JsonNumber(m_longestGapUs) +
-               ",\"outages\":" + std::to_string(m_outages) + "}}\n";
+    return m_format == Format::Jsonl ? SummaryJson() : SummaryText();
+}
+
+std::string CMonitorLines::SummaryJson() const {
+    std::string json = "{\"summary\":{\"frames\":" + std::to_string(m_frames) +
+                       ",\"bytes\":" + std::to_string(m_bytes) + ",\"bad_checksums\":" +
+                       (m_decoder ? std::to_string(m_badChecksums) : "null") +
+                       ",\"shortest_gap_us\":" + JsonNumber(m_shortestGapUs) +
+                       ",\"longest_gap_us\":" + JsonNumber(m_longestGapUs) +
+                       ",\"outages\":" + std::to_string(m_outages);
+    if (m_decoder)
+        json += ",\"replies\":" + std::to_string(m_pairing.Pairs()) +
+                ",\"shortest_reply_us\":" + JsonNumber(m_pairing.ShortestUs()) +
+                ",\"longest_reply_us\":" + JsonNumber(m_pairing.LongestUs());
+    return json + "}}\n";
+}
+
+std::string CMonitorLines::SummaryText() const {
     std::string text =
         "summary: " + std::to_string(m_frames) + " frames, " + std::to_string(m_bytes) + " bytes";
     if (m_decoder)
@@ -178,6 +202,10 @@ std::string CMonitorLines::Summary() const {
     else
         text += ", shortest gap " + Milliseconds(m_shortestGapUs) + ", longest gap " +
                 Milliseconds(m_longestGapUs);
+    if (m_pairing.Pairs() > 0)
+        text += ", " + std::to_string(m_pairing.Pairs()) +
+                (m_pairing.Pairs() == 1 ? " reply after " : " replies after ") +
+                Milliseconds(m_pairing.ShortestUs()) + " to " + Milliseconds(m_pairing.LongestUs());
     if (m_outages > 0)
         text += ", " + std::to_string(m_outages) + (m_outages == 1 ? " outage" : " outages");
     return text + "\n";

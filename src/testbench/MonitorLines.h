@@ -1,8 +1,10 @@
 #pragma once
 
+#include "capture/ReplyPairing.h"
 #include "modbus/ModbusDecoder.h"
 #include "serial/ModemLineWatch.h"
 #include "testbench/FrameSplitter.h"
+#include "util/WallClock.h"
 
 #include <cstdint>
 #include <memory>
@@ -12,21 +14,19 @@ namespace brivox {
 
 // The lines the bus monitor prints: one per frame (text for people or a JSON object for tools),
 // and the summary at the end. Frame times come from the steady clock; they are shown as the wall
-// time at the start plus the steady time since, so that a clock change cannot reorder them.
+// time at the start plus the steady time since, so that a clock change cannot reorder them. With
+// MODBUS decoding, a reply also shows how long after its request it began.
 class CMonitorLines {
 public:
     enum class Format { Text, Jsonl };
     enum class Modbus { None, Rtu, Ascii };
 
-    struct CClock {
-        int64_t steadyStartUs = 0;
-        int64_t wallStartUs = 0; // microseconds since 1970 at steadyStartUs
-    };
+    // namePorts: text lines name the port of each frame (JSON objects always do).
+    CMonitorLines(Format format, Modbus modbus, CWallClock clock, bool namePorts = false);
 
-    CMonitorLines(Format format, Modbus modbus, CClock clock);
-
-    // The frame's line with its line break; counts it for the summary.
-    std::string Line(const CLineFrame& frame);
+    // The line of a frame of the port, with its line break; frames come in the order they
+    // began. Counts it for the summary.
+    std::string Line(const CLineFrame& frame, const std::string& port);
     // The device went away at this moment (steady clock), and why; counted as an outage.
     std::string LostLine(int64_t atUs, const std::string& reason);
     // The device is back at this moment, after the outage that LostLine began.
@@ -38,13 +38,23 @@ public:
 private:
     // The time a line shows for a moment of the steady clock.
     std::string TimeOf(int64_t steadyUs, bool utc) const;
-    std::string TextLine(const CLineFrame& frame, const CModbusFrameInfo* info) const;
-    std::string JsonLine(const CLineFrame& frame, const CModbusFrameInfo* info) const;
+    struct CDecoded {
+        CModbusFrameInfo info;
+        CReplyPairing::CPair pair;
+    };
+    std::string TextLine(const CLineFrame& frame, const std::string& port,
+                         const CDecoded* decoded) const;
+    std::string JsonLine(const CLineFrame& frame, const std::string& port,
+                         const CDecoded* decoded) const;
+    std::string SummaryText() const;
+    std::string SummaryJson() const;
     void Count(const CLineFrame& frame, const CModbusFrameInfo* info);
 
     const Format m_format;
-    const CClock m_clock;
+    const CWallClock m_clock;
+    const bool m_namePorts;
     std::unique_ptr<CModbusDecoder> m_decoder;
+    CReplyPairing m_pairing;
     int64_t m_frames = 0;
     int64_t m_bytes = 0;
     int64_t m_badChecksums = 0;

@@ -1,6 +1,7 @@
 // The port's switches for the field against brivox-devsim: an RS-485 adapter's echo, the capture
 // log of brivox-cli run, and a simulator that is killed and started again.
 #include "CliRun.h"
+#include "serial/CaptureLog.h"
 #include "serial/PortMap.h"
 #include "support/ChildProcess.h"
 #include "support/DevsimProcess.h"

@@ -1,6 +1,8 @@
 // brivox-cli when files cannot be written, outputs are no plain files and stop signals come at
 // awkward moments: it says what was lost, replaces nothing it must not, and keeps its counts.
 #include "CliRun.h"
+#include "capture/CaptureFile.h"
+#include "capture/PcapngReader.h"
 #include "platform/FileIO.h"
 #include "support/ChildProcess.h"
 #include "support/DevsimProcess.h"
@@ -31,11 +33,12 @@ constexpr size_t kDiskSize = 64 * 1024;
     if (!(disk).Mounted())                                                                         \
     GTEST_SKIP() << "cannot mount a small tmpfs to fill (" << (disk).Why() << "); needs root"
 
-// The message a failed append gives, and the lines it says were written.
-int LinesSaidWritten(const std::string& output, const std::string& path) {
+// The message a failed append gives, and the lines (or packets) it says were written.
+int LinesSaidWritten(const std::string& output, const std::string& path,
+                     const std::string& unit = "line") {
     std::smatch match;
-    const std::regex said(path +
-                          R"(: No space left on device: (\d+) lines? written, the rest lost)");
+    const std::regex said(path + R"(: No space left on device: (\d+) )" + unit +
+                          R"(s? written, the rest lost)");
     return std::regex_search(output, match, said) ? std::stoi(match[1]) : -1;
 }
 
@@ -51,16 +54,30 @@ void SendFrames(test::CRegisteredPty& device, int frames) {
     }
 }
 
-TEST(FullDiskTest, MonitorSaysWhatItsLogOrCaptureLostAndLeavesWholeLines) {
+// The packets of a pcapng file, -1 when it does not end with a whole block.
+int64_t WholePackets(const std::string& path) {
+    CPcapngReader reader;
+    if (!reader.Open(path).empty())
+        return -1;
+    for (CPcapngPacket packet; reader.Next(packet);) {
+    }
+    return reader.Problem().empty() ? reader.PacketsRead() : -1;
+}
+
+TEST(FullDiskTest, MonitorSaysWhatItsLogOrCaptureLostAndLeavesWholeLinesOrBlocks) {
     const struct {
         const char* option;
         bool keepGoing;
-    } cases[] = {{"--log", false}, {"--capture", false}, {"--log", true}};
+        const char* name;
+    } cases[] = {{"--log", false, "m.log"},        {"--capture", false, "m.log"},
+                 {"--log", true, "m.log"},         {"--pcapng", false, "m.pcapng"},
+                 {"--capture", false, "m.pcapng"}, {"--pcapng", true, "m.pcapng"}};
     for (const auto& c : cases) {
         test::CSmallTmpfs disk(kDiskSize);
         SKIP_WITHOUT_TMPFS(disk);
         disk.FillLeaving(4096);
-        const std::string file = disk.Path("m.log");
+        const std::string file = disk.Path(c.name);
+        const bool pcapng = IsPcapngPath(file);
         test::CRegisteredPty device(kPort);
         std::vector<std::string> args = {"monitor", "--port", kPortName,   "--gap", "3",
                                          c.option,  file,     "--seconds", "3"};
@@ -74,11 +91,14 @@ TEST(FullDiskTest, MonitorSaysWhatItsLogOrCaptureLostAndLeavesWholeLines) {
         EXPECT_EQ(code, 4) << c.option << "\n" << out;
         const std::string written = test::ReadTestFile(file);
         ASSERT_FALSE(written.empty()) << c.option;
-        EXPECT_EQ(written.back(), '\n') << "no partial line at the end";
-        EXPECT_EQ(LinesSaidWritten(out, file), static_cast<int>(LineCount(written))) << out;
+        const int64_t records =
+            pcapng ? WholePackets(file) : static_cast<int64_t>(LineCount(written));
+        EXPECT_TRUE(pcapng || written.back() == '\n') << "no partial line at the end";
+        EXPECT_EQ(LinesSaidWritten(out, file, pcapng ? "packet" : "line"), records) << out;
         const size_t frameLines = LineCount(out) - 2; // the message and the summary
         if (c.keepGoing)
-            EXPECT_GT(frameLines, LineCount(written) + 20) << "monitoring went on: " << out;
+            EXPECT_GT(frameLines, static_cast<size_t>(records) + 20)
+                << "monitoring went on: " << out;
         else
             EXPECT_LT(frameLines, 80u) << "the monitor stopped at the failure: " << out;
     }

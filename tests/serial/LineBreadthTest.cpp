@@ -1,6 +1,7 @@
 // The line beyond the form's settings on a pseudo-terminal, and with a fake driver where a
 // pseudo-terminal has no such thing (modem lines, BREAK, HUPCL, RS-485, a rounded rate).
 #include "IoctlFault.h"
+#include "serial/CaptureLog.h"
 #include "serial/LineConfig.h"
 #include "support/PortTestSupport.h"
 #include "support/TempFolder.h"
@@ -121,7 +122,7 @@ TEST(LineBreadthTest, ModemLineChangesArriveAsTheyHappenAndCloseEndsTheWait) {
     auto capture = std::make_shared<CCaptureLog>();
     ASSERT_EQ(capture->Open(folder.Path("capture.log")), "");
     CModemPort port;
-    port.SetCaptureLog(capture);
+    port.SetCapture(capture);
     ASSERT_TRUE(port.Open());
     EXPECT_TRUE(port.WatchesModemLines());
     ASSERT_TRUE(test::RunEventsUntil([&] { return driver.Waiters() == 1; }));

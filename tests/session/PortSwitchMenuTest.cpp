@@ -11,6 +11,7 @@
 #include "support/MessageRecorder.h"
 #include "support/PortTestSupport.h"
 #include "support/TempFolder.h"
+#include "support/TsharkRun.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -92,22 +93,34 @@ TEST_F(PortSwitchMenuTest, SwitchesStartOffAndLineErrorsReopenTheLineMarked) {
 TEST_F(PortSwitchMenuTest, CaptureGoesToTheChosenFileUnderThePortsNameUntilStopped) {
     test::CTempFolder folder;
     CFileDialogRequest asked;
+    std::string name = "session.log";
     const FileDialogPresenter previous = SetFileDialogPresenter([&](const CFileDialogRequest& r) {
         asked = r;
-        return folder.Path("session.log");
+        return folder.Path(name);
     });
-    Form().SwitchMenu().ToggleCapture();
-    EXPECT_TRUE(asked.save);
-    EXPECT_EQ(asked.suggested.rfind(DocumentsFolder() + "/COM9-", 0), 0u) << asked.suggested;
-    EXPECT_EQ(asked.suggested.substr(asked.suggested.size() - 4), ".log");
-    m_pty->Send({0x31, 0x32});
-    ASSERT_TRUE(test::RunEventsUntil([&] { return Form().RxList().Model().CellCount() >= 2; }));
-    Form().SwitchMenu().ToggleCapture();
-    EXPECT_EQ(Form().Port().CaptureLog(), nullptr);
-    m_pty->Send({0x33});
-    test::RunEventsUntil([&] { return Form().RxList().Model().CellCount() >= 3; });
+    for (const char* chosen : {"session.log", "session.pcapng"}) {
+        name = chosen;
+        const int cells = Form().RxList().Model().CellCount();
+        Form().SwitchMenu().ToggleCapture();
+        EXPECT_TRUE(asked.save);
+        EXPECT_EQ(asked.suggested.rfind(DocumentsFolder() + "/COM9-", 0), 0u) << asked.suggested;
+        EXPECT_EQ(asked.suggested.substr(asked.suggested.size() - 4), ".log");
+        EXPECT_NE(asked.filter.find("Wireshark Captures (*.pcapng)"), std::string::npos);
+        m_pty->Send({0x31, 0x32});
+        ASSERT_TRUE(
+            test::RunEventsUntil([&] { return Form().RxList().Model().CellCount() >= cells + 2; }));
+        Form().SwitchMenu().ToggleCapture();
+        EXPECT_EQ(Form().Port().Capture(), nullptr);
+        m_pty->Send({0x33});
+        test::RunEventsUntil([&] { return Form().RxList().Model().CellCount() >= cells + 3; });
+    }
     const std::string text = test::ReadTestFile(folder.Path("session.log"));
     EXPECT_EQ(text.substr(text.find(" RX")), " RX 31 32  |12|\n");
+    const test::CTsharkRun packets =
+        test::RunTshark(folder.Path("session.pcapng"),
+                        {"-T", "fields", "-e", "frame.interface_name", "-e", "data.data"});
+    EXPECT_EQ(packets.code, 0) << packets.errors;
+    EXPECT_EQ(packets.lines, std::vector<std::string>({"COM9 rx\t3132"}));
     SetFileDialogPresenter(previous);
 }
 
@@ -135,7 +148,7 @@ TEST_F(PortSwitchMenuTest, ACaptureThatCannotBeWrittenSaysSoOnceAndTurnsItsSwitc
                                                       "rest lost"),
               std::string::npos)
         << messages.Requests()[0].text;
-    EXPECT_EQ(Form().Port().CaptureLog(), nullptr);
+    EXPECT_EQ(Form().Port().Capture(), nullptr);
     std::unique_ptr<QMenu> menu(Form().SwitchMenu().Build());
     EXPECT_FALSE(Action(*menu, CPortSwitchMenu::kCapture)->isChecked());
     const std::string text = test::ReadTestFile(path);

@@ -7,6 +7,7 @@
 #include "cli/ModbusCommand.h"
 #include "cli/MonitorCommand.h"
 #include "cli/PortsCommand.h"
+#include "cli/ReplayCommand.h"
 #include "cli/RunCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/TestCommand.h"
@@ -47,6 +48,7 @@ const std::vector<CCommand>& Commands() {
         PortsCommand(),
         RunCommand(),
         MonitorCommand(),
+        ReplayCommand(),
         TestCommand(),
         LoopbackCommand(),
         BreakCommand(),

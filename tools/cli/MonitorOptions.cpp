@@ -4,6 +4,9 @@
 #include "serial/SerialSettings.h"
 #include "testbench/FrameSplitter.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace brivox::cli {
 
 namespace {
@@ -45,10 +48,38 @@ int64_t DefaultGapUs(const CMonitorOptions& options) {
     return ModbusRtuGapUs(LineConfigFor(settings));
 }
 
+std::string ParsePorts(const CCliArguments& args, CMonitorOptions& options) {
+    for (const std::string& name : args.Values("--port")) {
+        if (std::find(options.names.begin(), options.names.end(), name) != options.names.end())
+            return "--port " + name + " is given twice";
+        CRunOptions port = options.port;
+        if (std::string error = ParsePort(name, port); !error.empty())
+            return error;
+        options.ports.push_back(port);
+        options.names.push_back(name);
+    }
+    return "";
+}
+
+// Two writers of one file would spoil it.
+std::string CheckOutputFiles(const CCliArguments& args) {
+    const char* outputs[] = {"--log", "--pcapng", "--capture"};
+    for (size_t i = 0; i < std::size(outputs); ++i) {
+        if (args.Has(outputs[i]) && args.Value(outputs[i]).empty())
+            return std::string(outputs[i]) + " needs a file name";
+        for (size_t j = 0; j < i; ++j)
+            if (args.Has(outputs[i]) && args.Value(outputs[i]) == args.Value(outputs[j]))
+                return std::string(outputs[j]) + " and " + outputs[i] + " name the same file";
+    }
+    return "";
+}
+
 } // namespace
 
 std::string ParseMonitorOptions(const CCliArguments& args, CMonitorOptions& options) {
     if (std::string error = ParseRunOptions(args, options.port); !error.empty())
+        return error;
+    if (std::string error = ParsePorts(args, options); !error.empty())
         return error;
     using Modbus = CMonitorLines::Modbus;
     using Format = CMonitorLines::Format;
@@ -64,9 +95,10 @@ std::string ParseMonitorOptions(const CCliArguments& args, CMonitorOptions& opti
     if (options.gapUs < kMinGapUs || options.gapUs > kMaxGapUs)
         return "--gap " + args.Value("--gap") + ": give milliseconds from 0.1 to 60000";
     options.logPath = args.Value("--log");
+    options.pcapngPath = args.Value("--pcapng");
     options.keepGoing = args.Has("--keep-going");
-    if (args.Has("--log") && options.logPath.empty())
-        return "--log needs a file name";
+    if (std::string error = CheckOutputFiles(args); !error.empty())
+        return error;
     return ParseSeconds(args, options.seconds);
 }
 

@@ -6,16 +6,20 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace brivox::cli {
 
 // What brivox-cli monitor is asked to do.
 struct CMonitorOptions {
-    CRunOptions port;
-    int64_t gapUs = 0; // the idle time that ends a frame
+    CRunOptions port;               // the line settings and time limit, for every port
+    std::vector<CRunOptions> ports; // each --port, in the order given
+    std::vector<std::string> names; // the ports as given ("COM5", "/dev/pts/4")
+    int64_t gapUs = 0;              // the idle time that ends a frame
     CMonitorLines::Modbus modbus = CMonitorLines::Modbus::None;
     CMonitorLines::Format format = CMonitorLines::Format::Text;
     std::string logPath;    // empty: no log file
+    std::string pcapngPath; // empty: no pcapng file of the frames
     int seconds = 0;        // 0: until a stop signal
     bool keepGoing = false; // listen on after the log or capture could not be written
 };

@@ -1,10 +1,12 @@
 #include "cli/PortSwitchOptions.h"
 
+#include "capture/CaptureFile.h"
 #include "serial/SerialPort.h"
 
 namespace brivox::cli {
 
-const char kPortSwitchUsage[] = "[--reconnect] [--ignore-echo] [--line-errors] [--capture FILE]";
+const char kPortSwitchUsage[] =
+    "[--reconnect] [--ignore-echo] [--line-errors] [--capture FILE|FILE.pcapng]";
 
 std::vector<COptionSpec> PortSwitchSpecs() {
     return {{"--reconnect", false},
@@ -13,16 +15,21 @@ std::vector<COptionSpec> PortSwitchSpecs() {
             {"--capture", true}};
 }
 
-std::string ApplyPortSwitches(const CCliArguments& args, CSerialPort& port) {
-    port.SetReconnect(args.Has("--reconnect"));
-    port.SetIgnoreEcho(args.Has("--ignore-echo"));
-    port.SetLineErrors(args.Has("--line-errors"));
+std::string ApplyPortSwitches(const CCliArguments& args, const std::vector<CNamedPort>& ports) {
+    std::vector<std::string> names;
+    for (const CNamedPort& port : ports) {
+        port.port->SetReconnect(args.Has("--reconnect"));
+        port.port->SetIgnoreEcho(args.Has("--ignore-echo"));
+        port.port->SetLineErrors(args.Has("--line-errors"));
+        names.push_back(port.name);
+    }
     if (!args.Has("--capture"))
         return "";
-    auto log = std::make_shared<CCaptureLog>();
-    if (std::string error = log->Open(args.Value("--capture")); !error.empty())
+    std::vector<std::shared_ptr<CCaptureSink>> sinks;
+    if (std::string error = OpenCaptures(args.Value("--capture"), names, sinks); !error.empty())
         return error;
-    port.SetCaptureLog(std::move(log));
+    for (size_t i = 0; i < ports.size(); ++i)
+        ports[i].port->SetCapture(std::move(sinks[i]));
     return "";
 }
 

@@ -141,7 +141,7 @@ int RunRun(const CCliArguments& args, CCliStreams& io) {
     }
     EventLoop();
     CRunPort port(options, io.out);
-    if (error = ApplyPortSwitches(args, port); !error.empty()) {
+    if (error = ApplyPortSwitches(args, {{&port, args.Value("--port")}}); !error.empty()) {
         io.err << "brivox-cli run: " << error << "\n";
         return kFileError;
     }
@@ -149,7 +149,7 @@ int RunRun(const CCliArguments& args, CCliStreams& io) {
         return kPortError;
     const int code = RunOnPort(request, port, runOptions.timeoutMs, io);
     // A capture that lost lines is no record of the run, whatever its result.
-    if (const std::shared_ptr<CCaptureLog> capture = port.CaptureLog();
+    if (const std::shared_ptr<CCaptureSink> capture = port.Capture();
         capture && !capture->Error().empty()) {
         io.err << "brivox-cli run: " << capture->Error() << "\n";
         return kFileError;
@@ -181,8 +181,8 @@ CCommand RunCommand() {
             "syntax error or the device went away. --reconnect waits for a port that is not there "
             "(up to the time limit), --ignore-echo drops an RS-485 adapter's echo of what was "
             "sent, --line-errors counts a reply byte with a parity or framing error as a "
-            "mismatch, --capture appends the traffic to FILE as timestamped lines (exit 4 when it "
-            "could not be written)",
+            "mismatch, --capture appends the traffic to FILE as timestamped lines, or as packets "
+            "to a FILE.pcapng that Wireshark reads (exit 4 when it could not be written)",
             options,
             RunRun,
             kPortError};

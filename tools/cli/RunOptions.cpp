@@ -19,12 +19,16 @@ bool NumberIn(const std::string& text, int low, int high, int& value) {
     return !text.empty() && error == std::errc() && stop == end && value >= low && value <= high;
 }
 
+} // namespace
+
 std::string ParsePort(const std::string& port, CRunOptions& options) {
     if (port.empty())
         return "--port needs COM<n> (as brivox-cli ports lists them), a device path or a serial "
                "server's rfc2217://HOST:PORT or tcp://HOST:PORT";
     const bool comName = port.size() > 3 && port.compare(0, 3, "COM") == 0 &&
                          port.find_first_not_of("0123456789", 3) == std::string::npos;
+    options.portNumber = 0;
+    options.devicePath.clear();
     if (!comName) {
         options.devicePath = port;
         return "";
@@ -33,8 +37,6 @@ std::string ParsePort(const std::string& port, CRunOptions& options) {
         return "--port " + port + ": COM numbers start at COM1";
     return "";
 }
-
-} // namespace
 
 std::string CheckLineSettings(const std::string& text) {
     CLineConfig line;

@@ -23,6 +23,9 @@ struct CRunOptions {
     CRs485 rs485;
 };
 
+// --port's COM<n>, device path or server address into the options; error text.
+std::string ParsePort(const std::string& port, CRunOptions& options);
+
 // The line's options beyond --settings that every command opening a port takes:
 // --flow none|rtscts|xonxoff, --dtr and --rts keep|low|high, --pulse STEPS, --rs485 high|low
 // (RTS while sending) and --rs485-delay BEFORE,AFTER.
