@@ -5,6 +5,7 @@
 #include "support/ChildProcess.h"
 #include "support/DevsimProcess.h"
 #include "support/PortTestSupport.h"
+#include "support/SchedulingSlack.h"
 #include "support/TempFolder.h"
 #include "support/TsharkRun.h"
 
@@ -147,6 +148,10 @@ TEST(CaptureFilesTest, TwoPortsOnOneTimelineInTimeOrderWithEachReplyTimedAfterIt
     go.Say();
     std::vector<QJsonObject> seen = JsonLines(monitor.Rest());
     ASSERT_EQ(written.size(), 10u);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back().value("summary").toObject().value("bytes").toInt(), 20 + 4 + 4 * (8 + 9));
+    if (test::kFramesCutByTimeAreUnreliable)
+        return;
     ASSERT_EQ(seen.size(), 11u); // and the summary
     // Bounds for a loaded machine, where the writer itself may be held up between its clock and
     // its write; bench_capture measures how close the times really are.
@@ -202,11 +207,14 @@ TEST(CaptureFilesTest, AReplayedCaptureReproducesItsFramesAndTheirGaps) {
         const test::CCliRun replay =
             test::RunCliCaptured({"replay", recorded, "--port", kPortName, "--speed", speed});
         EXPECT_EQ(replay.code, 0) << replay.err;
-        EXPECT_EQ(replay.out.find("replayed 4 packets (22 bytes) of 4 in "), 0u) << replay.out;
+        EXPECT_NE(replay.out.find(" packets (22 bytes) of "), std::string::npos) << replay.out;
         EXPECT_EQ(monitor.Wait(), 0);
         const std::vector<QJsonObject> frames = JsonLines(monitor.Rest());
         ASSERT_FALSE(frames.empty());
         EXPECT_EQ(frames.back().value("summary").toObject().value("bytes").toInt(), 22) << speed;
+        if (test::kFramesCutByTimeAreUnreliable)
+            continue;
+        EXPECT_EQ(replay.out.find("replayed 4 packets (22 bytes) of 4 in "), 0u) << replay.out;
         if (std::string(speed) != "1")
             continue;
         ASSERT_EQ(frames.size(), 5u);
