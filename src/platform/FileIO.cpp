@@ -1,6 +1,7 @@
 #include "platform/FileIO.h"
 
 #include "platform/Paths.h"
+#include "util/Text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -259,6 +260,17 @@ std::string FileReadErrorText(FileReadError error, int64_t maxSize) {
         return "larger than " + std::to_string(maxSize >> 20) + " MiB";
     }
     return "";
+}
+
+std::string ReadTextFile(const std::string& path, int64_t maxSize, std::string& text) {
+    FileReadError error = FileReadError::None;
+    const int fd = OpenRegularFile(path, maxSize, error);
+    if (fd < 0)
+        return FileReadErrorText(error, maxSize);
+    close(fd);
+    if (!ReadWholeFile(path, text))
+        return FileReadErrorText(FileReadError::Unreadable);
+    return TakeTextFileBody(text);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {

@@ -88,6 +88,8 @@ int OpenRegularFile(const std::string& path, int64_t maxSize, FileReadError& err
 std::string FileReadErrorText(FileReadError error, int64_t maxSize = kMaxWholeFileSize);
 
 bool ReadWholeFile(const std::string& path, std::string& bytes);
+// A text file of at most maxSize bytes, its body as TakeTextFileBody leaves it; error text.
+std::string ReadTextFile(const std::string& path, int64_t maxSize, std::string& text);
 
 // write() until every byte is out; false on any error other than EINTR.
 bool WriteAll(int fd, const void* data, size_t size);

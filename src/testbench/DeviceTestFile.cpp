@@ -108,6 +108,7 @@ private:
     std::string Detail(std::string_view script, size_t column);
     std::string Modbus(std::string_view text);
     std::string Expect(std::string_view text);
+    std::string ExpectMatch(const std::string& text);
     std::string Number(const std::string& word, const std::string& text, int& value, int max);
     std::string CheckCase();
 
@@ -144,6 +145,8 @@ std::string CTestFileReader::Line(std::string_view line) {
         return Modbus(rest);
     if (word == "expect")
         return Expect(rest);
+    if (word == "expect-match")
+        return ExpectMatch(rest);
     if (word == "timeout")
         return Number(word, rest, m_tests.back().timeoutMs, CDeviceTest::kMaxTimeoutMs);
     if (word == "repeat")
@@ -151,7 +154,7 @@ std::string CTestFileReader::Line(std::string_view line) {
     if (word == "break")
         return Number(word, rest, m_tests.back().breakMs, CDeviceTest::kMaxBreakMs);
     return "unknown line \"" + word +
-           "\" (give case, detail, modbus, expect, timeout, repeat or break)";
+           "\" (give case, detail, modbus, expect, expect-match, timeout, repeat or break)";
 }
 
 std::string CTestFileReader::StartCase(const std::string& name) {
@@ -231,7 +234,7 @@ std::string CTestFileReader::Expect(std::string_view text) {
     if (test.kind != CDeviceTest::Kind::Modbus)
         return "expect goes after a modbus line (a Detail script says what it expects in <>)";
     if (m_hasExpect)
-        return "a case holds one expect line";
+        return "a case holds one expect or expect-match line";
     const Bytes frame = test.items.front().bytes.ToVector();
     Bytes request;
     if (!(test.ascii ? AduOfAsciiFrame(frame, request) : AduOfRtuFrame(frame, request)))
@@ -254,6 +257,25 @@ std::string CTestFileReader::Expect(std::string_view text) {
         return error;
     }
     test.expectedReply = test.ascii ? AsciiFrameOf(reply) : RtuFrameOf(reply);
+    m_hasExpect = true;
+    return "";
+}
+
+std::string CTestFileReader::ExpectMatch(const std::string& text) {
+    CDeviceTest& test = m_tests.back();
+    if (!m_hasRequest)
+        return "expect-match goes after a detail or modbus line";
+    if (m_hasExpect)
+        return "a case holds one expect or expect-match line";
+    const bool scriptExpects =
+        std::any_of(test.items.begin(), test.items.end(),
+                    [](const CJPItem& item) { return item.kind == JPItemKind::Expect; });
+    if (scriptExpects)
+        return "the detail script says what it expects in <> already: give expect-match to a "
+               "script without <>";
+    if (std::string error = CBytePattern::Parse(text, CBytePattern::Use::Match, test.expectMatch);
+        !error.empty())
+        return "expect-match: " + error;
     m_hasExpect = true;
     return "";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rules/BytePattern.h"
 #include "script/JPItem.h"
 
 #include <cstdint>
@@ -24,6 +25,8 @@ struct CDeviceTest {
     bool ascii = false;         // MODBUS framing
     // MODBUS: the whole reply frame the request must get; empty when any good reply will do.
     std::vector<uint8_t> expectedReply;
+    // The reply must match this pattern (see CBytePattern); empty: not asked.
+    CBytePattern expectMatch;
     int timeoutMs = 0; // how long the line may stay quiet; 0: the command's default
     int repeat = 1;
     int breakMs = 0; // a BREAK of this length before each run of the case; 0: none
@@ -37,6 +40,7 @@ struct CDeviceTest {
 //   modbus rtu|ascii FIELDS        a MODBUS request: --function 03 --slave 1 --start 0010 ...
 //   expect VALUES                  the registers (0010 0011) or coils (1 0 1) a read returns,
 //                                  or "exception 02"
+//   expect-match PATTERN           the reply matches the pattern ("01 03 02 ?? ?? crc16-modbus")
 //   timeout MS                     how long the line may stay quiet before the case times out
 //   repeat N                       run the case N times
 //   break MS                       a BREAK of MS milliseconds before each run

@@ -11,22 +11,6 @@ namespace brivox {
 
 namespace {
 
-// "2025-01-02 10:11:12.345678" in local time, or "2025-01-02T10:11:12.345678Z" in UTC.
-std::string WallTime(int64_t wallUs, bool utc) {
-    const time_t seconds = static_cast<time_t>(wallUs / 1000000);
-    tm parts{};
-    if (utc)
-        gmtime_r(&seconds, &parts);
-    else
-        localtime_r(&seconds, &parts);
-    char date[32];
-    std::strftime(date, sizeof date, utc ? "%Y-%m-%dT%H:%M:%S" : "%Y-%m-%d %H:%M:%S", &parts);
-    char text[48];
-    std::snprintf(text, sizeof text, "%s.%06d%s", date, static_cast<int>(wallUs % 1000000),
-                  utc ? "Z" : "");
-    return text;
-}
-
 std::string Milliseconds(int64_t us) {
     char text[32];
     std::snprintf(text, sizeof text, "%" PRId64 ".%03d ms", us / 1000, static_cast<int>(us % 1000));
@@ -140,7 +124,7 @@ std::string CMonitorLines::JsonLine(const CLineFrame& frame, const std::string& 
 }
 
 std::string CMonitorLines::TimeOf(int64_t steadyUs, bool utc) const {
-    return WallTime(m_clock.WallUs(steadyUs), utc);
+    return WallTimeText(m_clock.WallUs(steadyUs), utc);
 }
 
 std::string CMonitorLines::LostLine(int64_t atUs, const std::string& reason) {

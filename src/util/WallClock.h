@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 namespace brivox {
 
@@ -23,5 +24,8 @@ struct CWallClock {
     }
     int64_t WallUs(int64_t steadyUs) const { return wallStartUs + steadyUs - steadyStartUs; }
 };
+
+// "2025-01-02 10:11:12.345678" in local time, or "2025-01-02T10:11:12.345678Z" in UTC.
+std::string WallTimeText(int64_t wallUs, bool utc);
 
 } // namespace brivox

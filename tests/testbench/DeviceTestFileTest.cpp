@@ -49,6 +49,19 @@ TEST(DeviceTestFile, ReadsDetailAndModbusCasesWithTheirSettings) {
     EXPECT_EQ(tests[3].repeat, 1);
 }
 
+TEST(DeviceTestFile, ExpectMatchTakesAPatternAfterEitherKindOfRequest) {
+    std::vector<CDeviceTest> tests;
+    ASSERT_EQ(ParseDeviceTests("case prompt\ndetail 0D\nexpect-match \"login:\"\n"
+                               "case read\nmodbus rtu --function 03 --length 1\n"
+                               "expect-match 01 03 02 ?? ?? crc16-modbus\n",
+                               tests),
+              "");
+    ASSERT_EQ(tests.size(), 2u);
+    EXPECT_EQ(tests[0].expectMatch.Match({'l', 'o', 'g', 'i', 'n', ':'}), CBytePattern::Fit::Whole);
+    EXPECT_EQ(tests[1].expectMatch.MinimumSize(), 7u);
+    EXPECT_TRUE(tests[1].expectedReply.empty());
+}
+
 TEST(DeviceTestFile, ErrorsNameTheLine) {
     const struct {
         const char* text;
@@ -59,7 +72,8 @@ TEST(DeviceTestFile, ErrorsNameTheLine) {
         {"case a\n\ncase b\ndetail 41\n", "line 1: case \"a\" has no detail or modbus line"},
         {"case a\ndetail 41\nrepeat 0\n", "line 3: repeat 0: give a whole number from 1 to 100000"},
         {"case a\ndetail 41\ntimeout 5\ntimeout 6\n", "line 4: a case holds one timeout line"},
-        {"case a\ndetail 41\nbreak 10001\n", "line 3: break 10001: give a whole number from 1 to 10000"},
+        {"case a\ndetail 41\nbreak 10001\n",
+         "line 3: break 10001: give a whole number from 1 to 10000"},
         {"case a\nbreak 5\nbreak 6\ndetail 41\n", "line 3: a case holds one break line"},
         {"case a\ndetail 41  42\n", "line 2: syntax error at column 11: Unrecognized character"},
         {"case a\ndetail 41\nexpect 0001\n", "line 3: expect goes after a modbus line (a Detail "
@@ -78,6 +92,13 @@ TEST(DeviceTestFile, ErrorsNameTheLine) {
         {"case a\nmodbus tcp --function 03\n",
          "line 2: give modbus rtu|ascii and the fields of the request"},
         {"case a\ndetail 41\nsend 42\n", "line 3: unknown line \"send\""},
+        {"case a\nexpect-match 06\ndetail 41\n",
+         "line 2: expect-match goes after a detail or modbus line"},
+        {"case a\ndetail 41 <06>\nexpect-match 06\n",
+         "line 3: the detail script says what it expects in <> already"},
+        {"case a\ndetail 41\nexpect-match 06 $1\n", "line 3: expect-match: $1 goes in an answer"},
+        {"case a\nmodbus rtu --function 03 --length 1\nexpect 0001\nexpect-match 01 *\n",
+         "line 4: a case holds one expect or expect-match line"},
     };
     for (const auto& c : cases) {
         std::vector<CDeviceTest> tests;

@@ -10,6 +10,7 @@ namespace brivox::devsim {
 struct CExchange {
     std::vector<uint8_t> request;
     std::vector<uint8_t> reply;
+    int delayMs = 0; // how long after the request the reply goes out
     bool operator==(const CExchange&) const = default;
 };
 

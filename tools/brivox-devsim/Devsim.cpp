@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <initializer_list>
 #include <ostream>
 #include <poll.h>
 #include <unistd.h>
@@ -19,9 +20,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Milliseconds until the earlier of two moments (-1: neither is set).
-int MillisecondsUntil(Clock::time_point now, Clock::time_point a, Clock::time_point b) {
-    const Clock::time_point first = std::min(a, b);
+// Milliseconds until the earliest of the moments (-1: none is set).
+int MillisecondsUntil(Clock::time_point now, std::initializer_list<Clock::time_point> moments) {
+    const Clock::time_point first = std::min(moments);
     if (first == Clock::time_point::max())
         return -1;
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(first - now).count();
@@ -38,6 +39,7 @@ CDevsim::~CDevsim() {
 std::string CDevsim::Start(int registerNumber) {
     if (std::string error = m_pty.Open(); !error.empty())
         return error;
+    m_lineFd = m_pty.Master();
     if (registerNumber == 0)
         return "";
     if (registerNumber == kFreeNumber) {
@@ -52,6 +54,20 @@ std::string CDevsim::Start(int registerNumber) {
         !error.empty())
         return error;
     m_registered = registerNumber;
+    return "";
+}
+
+std::string CDevsim::Attach(const std::string& path, const std::string& settings) {
+    CLineConfig line;
+    if (std::string error = ParseLineConfig(settings, line); !error.empty())
+        return "--settings " + settings + ": " + error;
+    if (const int error = m_device.Open(path); error != 0)
+        return "cannot open " + path + ": " + std::strerror(error);
+    if (std::string error = m_device.Configure(line); !error.empty())
+        return "cannot configure " + path + ": " + error;
+    m_attached = true;
+    m_attachedPath = path;
+    m_lineFd = m_device.Descriptor();
     return "";
 }
 
@@ -71,12 +87,13 @@ std::string CDevsim::Serve(int seconds, int stopFd) {
         seconds > 0 ? Clock::now() + std::chrono::seconds(seconds) : Clock::time_point::max();
     Clock::time_point lastBytes = Clock::now();
     // What a listener writes into the tap goes nowhere.
-    pollfd fds[3] = {{m_pty.Master(), POLLIN, 0}, {stopFd, POLLIN, 0}, {m_tap.Master(), POLLIN, 0}};
+    pollfd fds[3] = {{m_lineFd, POLLIN, 0}, {stopFd, POLLIN, 0}, {m_tap.Master(), POLLIN, 0}};
     for (;;) {
         const int quietMs = m_model.QuietMs();
         const Clock::time_point quietAt =
             quietMs < 0 ? Clock::time_point::max() : lastBytes + std::chrono::milliseconds(quietMs);
-        const int ready = poll(fds, 3, MillisecondsUntil(Clock::now(), end, quietAt));
+        const Clock::time_point delayedAt = SendDue();
+        const int ready = poll(fds, 3, MillisecondsUntil(Clock::now(), {end, quietAt, delayedAt}));
         if (ready < 0 && errno != EINTR)
             return std::string("poll: ") + std::strerror(errno);
         if (fds[1].revents != 0)
@@ -101,12 +118,12 @@ std::string CDevsim::Serve(int seconds, int stopFd) {
 
 bool CDevsim::ReadRequests() {
     uint8_t buffer[4096];
-    const ssize_t count = read(m_pty.Master(), buffer, sizeof buffer);
+    const ssize_t count = read(m_lineFd, buffer, sizeof buffer);
     if (count < 0)
         return errno == EINTR || errno == EAGAIN;
     Mirror(buffer, static_cast<size_t>(count));
     if (m_lineEcho)
-        WriteAll(m_pty.Master(), buffer, static_cast<size_t>(count));
+        WriteAll(m_lineFd, buffer, static_cast<size_t>(count));
     Answer(m_model.Receive(buffer, static_cast<size_t>(count)));
     return true;
 }
@@ -114,13 +131,32 @@ bool CDevsim::ReadRequests() {
 void CDevsim::Answer(const std::vector<CExchange>& exchanges) {
     for (const CExchange& exchange : exchanges) {
         Log("RX", exchange.request);
-        const std::vector<uint8_t> reply = m_fault.Apply(exchange.reply);
-        if (reply.empty())
+        if (exchange.delayMs == 0) {
+            Send(exchange.reply);
             continue;
-        Log("TX", reply);
-        WriteAll(m_pty.Master(), reply.data(), reply.size());
-        Mirror(reply.data(), reply.size());
+        }
+        const Clock::time_point due = Clock::now() + std::chrono::milliseconds(exchange.delayMs);
+        const auto later = std::upper_bound(m_delayed.begin(), m_delayed.end(), due,
+                                            [](auto at, const auto& d) { return at < d.first; });
+        m_delayed.insert(later, {due, exchange.reply});
     }
+}
+
+Clock::time_point CDevsim::SendDue() {
+    while (!m_delayed.empty() && m_delayed.front().first <= Clock::now()) {
+        Send(m_delayed.front().second);
+        m_delayed.erase(m_delayed.begin());
+    }
+    return m_delayed.empty() ? Clock::time_point::max() : m_delayed.front().first;
+}
+
+void CDevsim::Send(const std::vector<uint8_t>& exchangeReply) {
+    const std::vector<uint8_t> reply = m_fault.Apply(exchangeReply);
+    if (reply.empty())
+        return;
+    Log("TX", reply);
+    WriteAll(m_lineFd, reply.data(), reply.size());
+    Mirror(reply.data(), reply.size());
 }
 
 void CDevsim::Mirror(const uint8_t* bytes, size_t count) {

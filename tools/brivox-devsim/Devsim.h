@@ -3,9 +3,13 @@
 #include "brivox-devsim/DeviceModel.h"
 #include "brivox-devsim/LineFault.h"
 #include "serial/PseudoTerminal.h"
+#include "serial/TtyDevice.h"
 
+#include <chrono>
 #include <iosfwd>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace brivox::devsim {
 
@@ -25,9 +29,12 @@ public:
     // Opens the pseudo-terminal and, for a number other than 0, links it as COM<number>
     // (kFreeNumber: the lowest free one).
     std::string Start(int registerNumber);
+    // Serves on this device (a real port, or one end of another pseudo-terminal pair) with
+    // these line settings ("9600,N,8,1") instead of a terminal of its own.
+    std::string Attach(const std::string& path, const std::string& settings);
     // Opens the tap.
     std::string StartTap();
-    const std::string& Path() const { return m_pty.SlavePath(); }
+    const std::string& Path() const { return m_attached ? m_attachedPath : m_pty.SlavePath(); }
     const std::string& TapPath() const { return m_tap.SlavePath(); }
     // The COM number linked to the terminal; 0 when none.
     int Registered() const { return m_registered; }
@@ -43,6 +50,9 @@ private:
     std::string LinkTarget() const;
     bool ReadRequests();
     void Answer(const std::vector<CExchange>& exchanges);
+    void Send(const std::vector<uint8_t>& reply);
+    // Sends the delayed replies that are due; when the next one is.
+    std::chrono::steady_clock::time_point SendDue();
     void Log(const char* direction, const std::vector<uint8_t>& bytes);
     // A listener that is too slow, or absent, loses bytes of the tap rather than holding up the
     // device.
@@ -54,6 +64,12 @@ private:
     const bool m_verbose;
     CPseudoTerminal m_pty;
     CPseudoTerminal m_tap;
+    CTtyDevice m_device;
+    bool m_attached = false;
+    std::string m_attachedPath;
+    int m_lineFd = -1; // the terminal's master or the attached device
+    // Replies waiting for their delay, in the order they are due.
+    std::vector<std::pair<std::chrono::steady_clock::time_point, std::vector<uint8_t>>> m_delayed;
     int m_registered = 0;
     bool m_lineEcho = false;
 };

@@ -3,14 +3,18 @@
 #include "brivox-devsim/Devsim.h"
 #include "brivox-devsim/ModbusLink.h"
 #include "brivox-devsim/ReplyModel.h"
+#include "brivox-devsim/RulesModel.h"
 #include "cli/CliArguments.h"
+
+#include <iostream>
 
 namespace brivox::devsim {
 
 const char kDevsimUsage[] =
-    "usage: brivox-devsim (--echo | --reply WHEN=ANSWER... | --modbus rtu|ascii [--slave N])\n"
-    "                     [--register N|free] [--tap] [--drop-every N] [--corrupt-every N]\n"
-    "                     [--seconds N] [--rs485-echo] [-v]\n"
+    "usage: brivox-devsim (--echo | --reply WHEN=ANSWER... | --modbus rtu|ascii [--slave N]\n"
+    "                     | --rules FILE) [--register N|free | --port DEVICE [--settings S]]\n"
+    "                     [--tap] [--drop-every N] [--corrupt-every N] [--seconds N]\n"
+    "                     [--rs485-echo] [-v]\n"
     "A simulated serial device on a pseudo-terminal. Its first line of output is the terminal's\n"
     "path, followed by COM<N> when it is registered and by \"tap PATH\" with --tap.\n"
     "  --echo             answer every byte with itself\n"
@@ -21,6 +25,11 @@ const char kDevsimUsage[] =
     "                     when a is a multiple of 3, input a when a is even, holding\n"
     "                     register a holds a, input register a holds 0x8000 + a\n"
     "  --slave N          the slave address, 1 to 247 (default 1)\n"
+    "  --rules FILE       answer as the rules of FILE say (brivox-cli(1), RULES FILES);\n"
+    "                     marks are logged\n"
+    "  --port DEVICE      serve on this device (a real port, or one end of a pseudo-terminal\n"
+    "                     pair) instead of a terminal of its own; its path is the first line\n"
+    "  --settings S       the line settings of --port (default 115200,N,8,1)\n"
     "  --register N|free  link the terminal as COM<N> (free: the lowest COM number no port\n"
     "                     uses) in the port map while serving\n"
     "  --tap              a second terminal that hears both directions, as a listener on an\n"
@@ -65,10 +74,21 @@ std::string MakeModbusModel(const cli::CCliArguments& args, CDevsimOptions& opti
     return "";
 }
 
+std::string MakeRulesModel(const std::string& path, CDevsimOptions& options) {
+    std::vector<CRule> rules;
+    if (std::string error = LoadRules(path, rules); !error.empty())
+        return error;
+    options.model = std::make_unique<CRulesModel>(std::move(rules), std::cout);
+    return "";
+}
+
 std::string MakeModel(const cli::CCliArguments& args, CDevsimOptions& options) {
-    const int kinds = args.Has("--echo") + args.Has("--reply") + args.Has("--modbus");
+    const int kinds =
+        args.Has("--echo") + args.Has("--reply") + args.Has("--modbus") + args.Has("--rules");
     if (kinds != 1)
-        return "choose one of --echo, --reply and --modbus";
+        return "choose one of --echo, --reply, --modbus and --rules";
+    if (args.Has("--rules"))
+        return MakeRulesModel(args.Value("--rules"), options);
     if (args.Has("--slave") && !args.Has("--modbus"))
         return "--slave goes with --modbus";
     if (args.Has("--echo"))
@@ -89,6 +109,7 @@ std::string ParseDevsimOptions(const std::vector<std::string>& args, CDevsimOpti
         {"--slave", true},      {"--register", true},      {"--seconds", true},
         {"-v", false},          {"--help", false},         {"--tap", false},
         {"--drop-every", true}, {"--corrupt-every", true}, {"--rs485-echo", false},
+        {"--rules", true},      {"--port", true},          {"--settings", true},
     };
     if (std::string error = parsed.Parse(args, known); !error.empty())
         return error;
@@ -109,6 +130,14 @@ std::string ParseDevsimOptions(const std::vector<std::string>& args, CDevsimOpti
     if (options.seconds < 0)
         return "--seconds takes a whole number of seconds, at least 1";
     options.tap = parsed.Has("--tap");
+    options.portPath = parsed.Value("--port");
+    options.settings = parsed.Value("--settings", options.settings);
+    if (parsed.Has("--port") && options.portPath.empty())
+        return "--port needs a device";
+    if (parsed.Has("--port") && parsed.Has("--register"))
+        return "--register names a terminal of devsim's own: give it without --port";
+    if (parsed.Has("--settings") && !parsed.Has("--port"))
+        return "--settings goes with --port";
     for (auto [name, every] : {std::pair{"--drop-every", &options.dropEvery},
                                std::pair{"--corrupt-every", &options.corruptEvery}}) {
         *every = parsed.Has(name) ? NumberIn(parsed.Value(name), 1, 1000000) : 0;

@@ -11,6 +11,8 @@ namespace brivox::devsim {
 // What the command line asks of brivox-devsim.
 struct CDevsimOptions {
     std::unique_ptr<CDeviceModel> model;
+    std::string portPath; // serve on this device instead of a pseudo-terminal of its own
+    std::string settings = "115200,N,8,1"; // the line settings of portPath
     int registerNumber = 0; // link the pseudo-terminal as COM<n>; 0: do not; -1: the first free
     int seconds = 0;        // serve this long; 0: until killed
     bool tap = false;       // a second terminal that hears both directions

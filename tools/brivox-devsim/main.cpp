@@ -22,7 +22,9 @@ int main(int argc, char** argv) {
     CDevsim devsim(*options.model, CLineFault(options.dropEvery, options.corruptEvery), std::cout,
                    options.verbose);
     devsim.SetLineEcho(options.lineEcho);
-    std::string error = devsim.Start(options.registerNumber);
+    std::string error = options.portPath.empty()
+                            ? devsim.Start(options.registerNumber)
+                            : devsim.Attach(options.portPath, options.settings);
     if (error.empty() && options.tap)
         error = devsim.StartTap();
     if (error.empty()) {

@@ -10,7 +10,6 @@ namespace brivox::cli {
 
 namespace {
 
-constexpr int kPortError = 3;
 constexpr int kDefaultMs = 250;
 constexpr int kMaxMs = 10000;
 

@@ -8,6 +8,7 @@
 #include "cli/MonitorCommand.h"
 #include "cli/PortsCommand.h"
 #include "cli/ReplayCommand.h"
+#include "cli/RespondCommand.h"
 #include "cli/RunCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/TestCommand.h"
@@ -52,6 +53,7 @@ const std::vector<CCommand>& Commands() {
         TestCommand(),
         LoopbackCommand(),
         BreakCommand(),
+        RespondCommand(),
     };
     return commands;
 }

@@ -8,6 +8,11 @@
 
 namespace brivox::cli {
 
+// Exit codes the commands share: a port that could not be opened or went away, and an output
+// file that could not be written.
+constexpr int kPortError = 3;
+constexpr int kFileError = 4;
+
 struct CCliStreams {
     std::ostream& out;
     std::ostream& err;

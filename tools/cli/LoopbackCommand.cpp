@@ -17,7 +17,6 @@ namespace brivox::cli {
 
 namespace {
 
-constexpr int kPortError = 3;
 constexpr int kDefaultSeconds = 5;
 // Sent bytes not yet seen back; a line that loses them all gets a block per quiet time.
 constexpr size_t kInFlight = 3 * kTestBlockSize;

@@ -19,9 +19,6 @@ namespace brivox::cli {
 
 namespace {
 
-constexpr int kPortError = 3;
-constexpr int kFileError = 4;
-
 int64_t SteadyUs() {
     return CWallClock::SteadyUs(std::chrono::steady_clock::now());
 }

@@ -20,7 +20,6 @@ namespace brivox::cli {
 namespace {
 
 constexpr int kInterrupted = 1;
-constexpr int kPortError = 3;
 constexpr double kMinSpeed = 0.01;
 constexpr double kMaxSpeed = 100;
 constexpr int kSettleMs = 100;

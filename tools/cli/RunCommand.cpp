@@ -17,9 +17,7 @@ namespace brivox::cli {
 
 namespace {
 
-constexpr int kPortError = 3;
 constexpr int kTimedOut = 2;
-constexpr int kFileError = 4;
 
 struct CRunRequest {
     std::vector<CJPItem> items;

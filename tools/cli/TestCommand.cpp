@@ -24,17 +24,6 @@ constexpr int kFileOrPortError = 3;
 constexpr int kReportError = 4;
 constexpr int64_t kMaxTestFile = int64_t{16} << 20;
 
-std::string ReadTestFile(const std::string& path, std::string& text) {
-    FileReadError error = FileReadError::None;
-    const int fd = OpenRegularFile(path, kMaxTestFile, error);
-    if (fd < 0)
-        return FileReadErrorText(error, kMaxTestFile);
-    close(fd);
-    if (!ReadWholeFile(path, text))
-        return FileReadErrorText(FileReadError::Unreadable);
-    return TakeTextFileBody(text);
-}
-
 std::string QuietText(int timeoutMs) {
     return "timed out: the line was quiet for " + std::to_string(timeoutMs) + " ms";
 }
@@ -125,6 +114,34 @@ CDeviceTestResult RunModbus(const CDeviceTest& test, CRunPort& port, int timeout
     return result;
 }
 
+// Sends the request, then waits until the reply matches the case's pattern, can no longer
+// match it, or the line stays quiet too long.
+CDeviceTestResult RunExpectMatch(const CDeviceTest& test, CRunPort& port, int timeoutMs) {
+    using Fit = CBytePattern::Fit;
+    port.RunState().BeginCapture();
+    WaitEnd end = RunScript(test.items, port, timeoutMs).end;
+    Fit fit = Fit::Prefix;
+    if (end != WaitEnd::Lost && end != WaitEnd::Interrupted)
+        end = WaitFor(
+            [&] {
+                fit = test.expectMatch.Match(port.Reply());
+                return fit == Fit::Prefix ? -1 : 0;
+            },
+            port, timeoutMs);
+    if (end == WaitEnd::Lost)
+        return PortGone(port);
+    if (end == WaitEnd::Interrupted)
+        return Interrupted();
+    CDeviceTestResult result = ResultOf(fit == Fit::Whole  ? Verdict::Pass
+                                        : fit == Fit::None ? Verdict::Fail
+                                                           : Verdict::Timeout,
+                                        fit == Fit::Whole  ? ""
+                                        : fit == Fit::None ? "the reply does not match"
+                                                           : QuietText(timeoutMs));
+    result.received = port.Reply();
+    return result;
+}
+
 CDeviceTestResult RunCase(const CDeviceTest& test, CRunPort& port, int defaultTimeoutMs) {
     const int timeoutMs = test.timeoutMs != 0 ? test.timeoutMs : defaultTimeoutMs;
     const Clock::time_point start = Clock::now();
@@ -136,8 +153,9 @@ CDeviceTestResult RunCase(const CDeviceTest& test, CRunPort& port, int defaultTi
             result.run = run;
             break;
         }
-        result = test.kind == CDeviceTest::Kind::Modbus ? RunModbus(test, port, timeoutMs)
-                                                        : RunDetail(test, port, timeoutMs);
+        result = !test.expectMatch.Empty()                ? RunExpectMatch(test, port, timeoutMs)
+                 : test.kind == CDeviceTest::Kind::Modbus ? RunModbus(test, port, timeoutMs)
+                                                          : RunDetail(test, port, timeoutMs);
         if (result.verdict != Verdict::Pass) {
             result.run = run;
             break;
@@ -204,7 +222,7 @@ int RunTest(const CCliArguments& args, CCliStreams& io) {
     if (error.empty() && args.Has("--junit") && IsSameFile(file, args.Value("--junit")))
         error = "--junit " + args.Value("--junit") + " is the test file itself";
     std::string text;
-    if (error.empty() && !(error = ReadTestFile(file, text)).empty())
+    if (error.empty() && !(error = ReadTextFile(file, kMaxTestFile, text)).empty())
         error = file + ": " + error;
     std::vector<CDeviceTest> tests;
     if (error.empty() && !(error = ParseDeviceTests(text, tests)).empty())
