@@ -16,18 +16,22 @@
 #include "session/LineSettingChoice.h"
 #include "session/ModemLineIndicators.h"
 #include "session/PortSwitchMenu.h"
+#include "session/RulesDialog.h"
 #include "session/SendProgram.h"
 #include "session/SessionFormIds.h"
 #include "session/SessionFormTemplate.h"
+#include "session/SessionRules.h"
 #include "trace/TraceClient.h"
 #include "util/Text.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTableView>
@@ -93,9 +97,22 @@ void CSessionForm::CreateParts() {
         RefreshStates();
         RefreshOpenCaption();
     });
+    m_rules = std::make_unique<CSessionRules>(m_port, m_txRxList->Model());
     for (CByteList* list : {m_txRxList.get(), m_rxList.get()})
-        m_switchMenu->AttachTo(list->View(), [list](QMenu& menu) { list->Actions().AddTo(menu); });
+        m_switchMenu->AttachTo(list->View(), [this, list](QMenu& menu) {
+            list->Actions().AddTo(menu);
+            connect(menu.addAction(QString::fromLatin1(kRulesAction)), &QAction::triggered, this,
+                    [this] { ShowRules(); });
+        });
     PlaceModemLamps();
+}
+
+CRulesDialog& CSessionForm::ShowRules() {
+    if (!m_rulesDialog)
+        m_rulesDialog = std::make_unique<CRulesDialog>(this, *m_rules);
+    m_rulesDialog->show();
+    m_rulesDialog->raise();
+    return *m_rulesDialog;
 }
 
 void CSessionForm::Initialize() {
@@ -567,6 +584,7 @@ void CSessionForm::ReceiveMarkedBytes(const uint8_t* bytes, const uint8_t* marks
     m_sender->RunState().OnReceived(bytes, count, marks);
     if (!m_stopDisplay)
         m_rxList->AddBytes(bytes, count, ByteKind::Received, marks);
+    m_rules->Receive(bytes, count);
 }
 
 // Typed keys: paced on the UI thread, as the option says.
@@ -602,6 +620,7 @@ void CSessionForm::PortLost() {
 
 // The lines come back as the check boxes say, as after every open.
 void CSessionForm::PortReopened() {
+    m_rules->Reset();
     m_port.SetDTR(IsChecked(kDtr));
     m_port.SetRTS(IsChecked(kRts));
     RefreshStates();

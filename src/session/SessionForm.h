@@ -23,6 +23,8 @@ class CFormHistory;
 class CModemLineIndicators;
 class CPortSwitchMenu;
 class CNoticeBar;
+class CRulesDialog;
+class CSessionRules;
 struct CSendProgramResult;
 
 // One terminal session: the form of dialog 130 with its port, option store and bindings, and
@@ -50,6 +52,10 @@ public:
     CFormHistory& History() { return *m_history; }
     CPortSwitchMenu& SwitchMenu() { return *m_switchMenu; }
     CModemLineIndicators& ModemLamps() { return *m_modemLamps; }
+    CSessionRules& Rules() { return *m_rules; }
+    // The "Rules..." dialog, shown (made at the first call).
+    CRulesDialog& ShowRules();
+    static constexpr char kRulesAction[] = "Rules...";
 
     // The controls' values into the store, unchecked, as the main session does before saving.
     void CollectControls();
@@ -132,6 +138,8 @@ private:
     SendHistoryHook m_historyHook;
     std::unique_ptr<CFormHistory> m_history;
     std::unique_ptr<CPortSwitchMenu> m_switchMenu;
+    std::unique_ptr<CSessionRules> m_rules;
+    std::unique_ptr<CRulesDialog> m_rulesDialog; // goes before the rules it shows
 };
 
 } // namespace brivox
