@@ -286,6 +286,29 @@ TEST(TestCommandTest, FileAndPortErrorsExitWithThree) {
     EXPECT_NE(run.err.find("large.txt: larger than 16 MiB"), std::string::npos) << run.err;
 }
 
+TEST(RespondCommandTest, ABadRulesFileOrPortExitsWithThreeAndSaysWhere) {
+    const test::CTempFolder folder;
+    const std::string bad = folder.Path("bad.rules");
+    test::WriteTestFile(bad, "rule a\nmatch 01\nanswer $2\n");
+    const std::string good = folder.Path("good.rules");
+    test::WriteTestFile(good, "rule a\nmatch 01\nanswer 06\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"respond", "--port", "/dev/null"}, "give --rules FILE"},
+        {{"respond", "--port", "/dev/null", "--rules", bad},
+         bad + ": line 1: rule a answers $2, but its match may take only 1 bytes"},
+        {{"respond", "--port", "/dev/null", "--rules", folder.Path("none")}, "no such file"},
+        {{"respond", "--port", "/dev/null", "--rules", good}, "Cannot open"},
+    };
+    for (const auto& c : cases) {
+        const test::CCliRun run = test::RunCliCaptured(c.args);
+        EXPECT_EQ(run.code, 3) << c.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    }
+}
+
 TEST(TestCommandTest, CtrlCEndsTheRunningCaseAndStillWritesTheReport) {
     const test::CTempFolder folder;
     const std::string file =

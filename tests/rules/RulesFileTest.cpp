@@ -1,6 +1,8 @@
 #include "rules/RulesFile.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 
 namespace brivox {
 namespace {
@@ -72,6 +74,22 @@ TEST(RulesFileTest, NamesTheLineOfEachError) {
 TEST(RulesFileTest, AGapRuleMayBeginAndEndWithARun) {
     std::vector<CRule> rules;
     EXPECT_EQ(ParseRules("rule frame\nmatch * 03 *\ngap 10\nmark \"03 seen\"\n", rules), "");
+}
+
+// The README's example is a file users copy: it must load as it stands.
+TEST(RulesFileTest, TheReadmeExampleLoads) {
+    std::ifstream readme(BRIVOX_README);
+    std::stringstream text;
+    text << readme.rdbuf();
+    const std::string all = text.str();
+    const size_t start = all.find("# slave.rules\n");
+    ASSERT_NE(start, std::string::npos);
+    const std::string example = all.substr(start, all.find("```", start) - start);
+    std::vector<CRule> rules;
+    ASSERT_EQ(ParseRules(example, rules), "");
+    ASSERT_EQ(rules.size(), 2u);
+    EXPECT_EQ(rules[0].count, 3);
+    EXPECT_EQ(rules[1].mark, "login prompt seen");
 }
 
 } // namespace
