@@ -1,5 +1,7 @@
 #include "rules/BytePattern.h"
 
+#include "util/Text.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -22,27 +24,19 @@ uint8_t HexByte(std::string_view pair) {
 
 std::string CBytePattern::Parse(std::string_view text, Use use, CBytePattern& pattern) {
     pattern.m_tokens.clear();
-    for (size_t i = 0; i < text.size();) {
-        if (text[i] == ' ' || text[i] == '\t') {
-            ++i;
+    std::vector<CWord> words;
+    if (std::string error = SplitWords(text, words); !error.empty())
+        return error;
+    for (const CWord& word : words) {
+        if (word.quoted && word.text.empty())
+            return "\"\" holds no text";
+        if (!word.quoted) {
+            if (std::string error = pattern.AddWord(word.text, use); !error.empty())
+                return error;
             continue;
         }
-        const bool quoted = text[i] == '"';
-        const size_t end = quoted ? text.find('"', i + 1) : text.find_first_of(" \t\"", i);
-        if (quoted && end == std::string_view::npos)
-            return "a quotation mark that is not closed";
-        const size_t stop = end == std::string_view::npos ? text.size() : end;
-        if (quoted) {
-            if (stop == i + 1)
-                return "\"\" holds no text";
-            for (const char c : text.substr(i + 1, stop - i - 1))
-                pattern.m_tokens.push_back({Kind::Byte, static_cast<uint8_t>(c), 0, {}});
-            i = stop + 1;
-            continue;
-        }
-        if (std::string error = pattern.AddWord(text.substr(i, stop - i), use); !error.empty())
-            return error;
-        i = stop;
+        for (const char c : word.text)
+            pattern.m_tokens.push_back({Kind::Byte, static_cast<uint8_t>(c), 0, {}});
     }
     if (pattern.m_tokens.empty())
         return "no bytes given";

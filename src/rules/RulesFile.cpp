@@ -1,6 +1,7 @@
 #include "rules/RulesFile.h"
 
 #include "platform/FileIO.h"
+#include "util/LineByLine.h"
 #include "util/Text.h"
 
 #include <algorithm>
@@ -160,17 +161,7 @@ std::string CRulesReader::End() {
 std::string ParseRules(std::string_view text, std::vector<CRule>& rules) {
     rules.clear();
     CRulesReader reader(rules);
-    std::string error;
-    for (size_t start = 0; start <= text.size() && error.empty();) {
-        const size_t end = std::min(text.find('\n', start), text.size());
-        error = reader.Line(text.substr(start, end - start));
-        start = end + 1;
-    }
-    if (error.empty())
-        error = reader.End();
-    if (error.empty() || reader.ErrorLine() == 0)
-        return error;
-    return "line " + std::to_string(reader.ErrorLine()) + ": " + error;
+    return ReadLineByLine(text, reader);
 }
 
 std::string LoadRules(const std::string& path, std::vector<CRule>& rules) {

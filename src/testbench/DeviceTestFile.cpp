@@ -6,6 +6,7 @@
 #include "options/OptionKeys.h"
 #include "script/InputMode.h"
 #include "script/JPScript.h"
+#include "util/LineByLine.h"
 #include "util/Text.h"
 
 #include <algorithm>
@@ -29,22 +30,13 @@ bool IsHex(const std::string& text, size_t digits) {
            text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
 }
 
-// Words separated by blanks; a word in quotation marks may hold blanks ("CD 01"). Error text.
-std::string SplitWords(std::string_view text, std::vector<std::string>& words) {
-    for (size_t i = 0; i < text.size();) {
-        if (text[i] == ' ' || text[i] == '\t') {
-            ++i;
-            continue;
-        }
-        const bool quoted = text[i] == '"';
-        const size_t end = quoted ? text.find('"', i + 1) : text.find_first_of(" \t", i);
-        if (quoted && end == std::string_view::npos)
-            return "a quotation mark that is not closed";
-        const size_t stop = end == std::string_view::npos ? text.size() : end;
-        words.emplace_back(text.substr(i + (quoted ? 1 : 0), stop - i - (quoted ? 1 : 0)));
-        i = quoted ? stop + 1 : stop;
-    }
-    return "";
+// The words' texts, quotation marks taken off.
+std::string SplitWordTexts(std::string_view text, std::vector<std::string>& texts) {
+    std::vector<CWord> words;
+    const std::string error = SplitWords(text, words);
+    for (CWord& word : words)
+        texts.push_back(std::move(word.text));
+    return error;
 }
 
 // "--name value" or "--name=value" pairs of MODBUS fields.
@@ -205,7 +197,7 @@ std::string CTestFileReader::Modbus(std::string_view text) {
     if (m_hasRequest)
         return "a case holds one detail or modbus line";
     std::vector<std::string> words;
-    if (std::string error = SplitWords(text, words); !error.empty())
+    if (std::string error = SplitWordTexts(text, words); !error.empty())
         return error;
     if (words.empty() || (words[0] != "rtu" && words[0] != "ascii"))
         return "give modbus rtu|ascii and the fields of the request";
@@ -240,7 +232,7 @@ std::string CTestFileReader::Expect(std::string_view text) {
     if (!(test.ascii ? AduOfAsciiFrame(frame, request) : AduOfRtuFrame(frame, request)))
         return "the request is no MODBUS frame";
     std::vector<std::string> words;
-    if (std::string error = SplitWords(text, words); !error.empty())
+    if (std::string error = SplitWordTexts(text, words); !error.empty())
         return error;
     Bytes reply;
     if (request[0] == 0)
@@ -296,18 +288,7 @@ std::string CTestFileReader::Number(const std::string& word, const std::string& 
 std::string ParseDeviceTests(std::string_view text, std::vector<CDeviceTest>& tests) {
     tests.clear();
     CTestFileReader reader(tests);
-    std::string error;
-    // Line by line in place: a copy of a large file's lines would cost as much as the file.
-    for (size_t start = 0; start <= text.size() && error.empty();) {
-        const size_t end = std::min(text.find('\n', start), text.size());
-        error = reader.Line(text.substr(start, end - start));
-        start = end + 1;
-    }
-    if (error.empty())
-        error = reader.End();
-    if (error.empty() || reader.ErrorLine() == 0)
-        return error;
-    return "line " + std::to_string(reader.ErrorLine()) + ": " + error;
+    return ReadLineByLine(text, reader);
 }
 
 } // namespace brivox

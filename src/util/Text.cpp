@@ -122,4 +122,22 @@ std::string FormatNumber(int32_t value, int radix, int width) {
     return negative ? "-" + digits : digits;
 }
 
+std::string SplitWords(std::string_view text, std::vector<CWord>& words) {
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] == ' ' || text[i] == '\t') {
+            ++i;
+            continue;
+        }
+        const bool quoted = text[i] == '"';
+        const size_t end = quoted ? text.find('"', i + 1) : text.find_first_of(" \t", i);
+        if (quoted && end == std::string_view::npos)
+            return "a quotation mark that is not closed";
+        const size_t stop = end == std::string_view::npos ? text.size() : end;
+        const size_t from = i + (quoted ? 1 : 0);
+        words.push_back({std::string(text.substr(from, stop - from)), quoted});
+        i = quoted ? stop + 1 : stop;
+    }
+    return "";
+}
+
 } // namespace brivox

@@ -10,6 +10,14 @@ namespace brivox {
 // Splits at every occurrence of the separator; empty pieces are kept ("a,,b" gives three).
 std::vector<std::string> SplitText(std::string_view text, std::string_view separator);
 
+// A word of a line; a quoted word was in quotation marks, which may hold blanks ("CD 01").
+struct CWord {
+    std::string text;
+    bool quoted = false;
+};
+// Words separated by blanks and tabs; error text (a quotation mark that is not closed).
+std::string SplitWords(std::string_view text, std::vector<CWord>& words);
+
 // Removes blanks, tabs, CR and LF at both ends.
 std::string TrimText(std::string_view text);
 
