@@ -35,28 +35,32 @@ void CByteListModel::SetPaired(bool paired) {
 }
 
 void CByteListModel::AddByte(uint8_t value, ByteKind kind) {
-    Place(value, kind);
+    PlaceRun(&value, nullptr, 1, kind);
     ScheduleFlush();
 }
 
 void CByteListModel::AddBytes(const uint8_t* values, int count, ByteKind kind,
                               const uint8_t* marks) {
-    for (int i = 0; i < count; ++i)
-        Place(values[i], kind, marks != nullptr && marks[i] != 0);
+    for (int i = 0; i < count;) {
+        const int run = std::min(count - i, kBytesPerRow - m_count % kBytesPerRow);
+        PlaceRun(values + i, marks != nullptr ? marks + i : nullptr, run, kind);
+        i += run;
+    }
     ScheduleFlush();
 }
 
 // Sent bytes go to the row of the count; in the TX&RX list replies go to the row after it (the
 // RX row of a pair). The count is shared, so a reply continues after the request's columns.
-void CByteListModel::Place(uint8_t value, ByteKind kind, bool lineError) {
+void CByteListModel::PlaceRun(const uint8_t* values, const uint8_t* marks, int count,
+                              ByteKind kind) {
     const int rowOfCount = m_paired ? m_count / kBytesPerRow * 2 : m_count / kBytesPerRow;
     const int target = rowOfCount + (!m_rxOnly && kind != ByteKind::Sent ? 1 : 0);
     if (target != m_targetRow)
         TargetRow(target, m_paired ? rowOfCount + 1 : rowOfCount);
     const int cell = m_count % kBytesPerRow;
-    m_targetCells->Set(cell, value, kind, lineError);
+    m_targetCells->SetRun(cell, values, marks, count, kind);
     m_rowStarted |= cell == 0;
-    ++m_count;
+    m_count += count;
 }
 
 // Looked up once per row, not once per byte.

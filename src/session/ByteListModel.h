@@ -73,7 +73,8 @@ signals:
     void RowStarted();
 
 private:
-    void Place(uint8_t value, ByteKind kind, bool lineError = false);
+    // Bytes that go to one row: the row is looked up once for them all.
+    void PlaceRun(const uint8_t* values, const uint8_t* marks, int count, ByteKind kind);
     void TargetRow(int target, int lastRowOfCount);
     void EnsureRows(int lastRow);
     void DropFrontRows(int rows);

@@ -1,6 +1,7 @@
 #include "session/ByteRowStore.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace brivox {
@@ -11,6 +12,20 @@ void CByteRow::Set(int cell, uint8_t value, ByteKind kind, bool lineError) {
     states = (states & ~(3u << shift)) | ((static_cast<unsigned>(kind) + 1) << shift);
     const auto bit = static_cast<uint16_t>(1u << cell);
     lineErrors = static_cast<uint16_t>(lineError ? lineErrors | bit : lineErrors & ~bit);
+}
+
+void CByteRow::SetRun(int cell, const uint8_t* bytes, const uint8_t* marks, int count,
+                      ByteKind kind) {
+    std::memcpy(values + cell, bytes, static_cast<size_t>(count));
+    const unsigned shift = 2 * static_cast<unsigned>(cell);
+    const uint64_t cellsMask = ((uint64_t{1} << (2 * count)) - 1) << shift;
+    const uint64_t state = uint64_t{0x5555555555555555} * (static_cast<unsigned>(kind) + 1);
+    states = static_cast<uint32_t>((states & ~cellsMask) | (state & cellsMask));
+    unsigned errors = 0;
+    for (int i = 0; marks != nullptr && i < count; ++i)
+        errors |= (marks[i] != 0 ? 1u : 0u) << (cell + i);
+    const unsigned bits = ((1u << count) - 1) << cell;
+    lineErrors = static_cast<uint16_t>((lineErrors & ~bits) | errors);
 }
 
 const CByteRow* CByteRowStore::RowAt(int row) const {

@@ -26,6 +26,9 @@ struct CByteRow {
     ByteKind Kind(int cell) const { return static_cast<ByteKind>(State(cell) - 1); }
     bool HasLineError(int cell) const { return (lineErrors >> cell & 1u) != 0; }
     void Set(int cell, uint8_t value, ByteKind kind, bool lineError = false);
+    // count cells from cell on, at most to the row's end, at once; marks: a LineMark a byte, or
+    // null for none.
+    void SetRun(int cell, const uint8_t* bytes, const uint8_t* marks, int count, ByteKind kind);
 
 private:
     unsigned State(int cell) const { return (states >> (2 * cell)) & 3u; }

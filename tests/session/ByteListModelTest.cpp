@@ -4,6 +4,7 @@
 #include "support/PortTestSupport.h"
 #include "support/QtApp.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -119,6 +120,34 @@ TEST(ByteListModelTest, TheOldestRowsGoInBlocksOfEightPastTheLimit) {
         model.Clear();
         EXPECT_EQ(model.DroppedBytes(), 0);
     }
+}
+
+// A row filled a run at a time holds what it would hold filled a byte at a time, over cells
+// already set with another kind and line error.
+TEST(ByteListModelTest, ARunOfCellsIsSetAsByteByByte) {
+    uint8_t bytes[CByteRow::kCells];
+    uint8_t marks[CByteRow::kCells];
+    for (int i = 0; i < CByteRow::kCells; ++i) {
+        bytes[i] = static_cast<uint8_t>(0xA0 + i);
+        marks[i] = static_cast<uint8_t>(i % 3 == 0);
+    }
+    for (const ByteKind kind : {ByteKind::Mismatch, ByteKind::Sent, ByteKind::Received})
+        for (int cell = 0; cell < CByteRow::kCells; ++cell)
+            for (int count = 1; cell + count <= CByteRow::kCells; ++count)
+                for (const uint8_t* runMarks :
+                     {static_cast<const uint8_t*>(nullptr), static_cast<const uint8_t*>(marks)}) {
+                    CByteRow byRun, byByte;
+                    for (int i = 0; i < CByteRow::kCells; ++i) {
+                        byRun.Set(i, 1, ByteKind::Sent, true);
+                        byByte.Set(i, 1, ByteKind::Sent, true);
+                    }
+                    byRun.SetRun(cell, bytes, runMarks, count, kind);
+                    for (int i = 0; i < count; ++i)
+                        byByte.Set(cell + i, bytes[i], kind, runMarks != nullptr && runMarks[i]);
+                    ASSERT_EQ(std::memcmp(byRun.values, byByte.values, sizeof byRun.values), 0);
+                    ASSERT_EQ(byRun.states, byByte.states) << cell << "+" << count;
+                    ASSERT_EQ(byRun.lineErrors, byByte.lineErrors) << cell << "+" << count;
+                }
 }
 
 TEST(ByteListModelTest, TypingKeepsEightRows) {
