@@ -177,7 +177,7 @@ void BenchRate(CPseudoTerminal& pty, int rate, int seconds) {
                 "received byte (list store %.2f)\n",
                 cpu / seconds * 100, longestGapMs, painted.paints / elapsed,
                 static_cast<double>(grown) / static_cast<double>(std::max<size_t>(received, 1)),
-                static_cast<double>(list.ReservedBytes()) /
+                static_cast<double>(list.RowBytes()) /
                     static_cast<double>(std::max<size_t>(received, 1)));
 }
 

@@ -49,18 +49,32 @@ void CPortReader::Run() {
 // Reads until the driver's queue is empty; false when the device has gone.
 bool CPortReader::ReadAvailable() {
     for (;;) {
-        int count = m_device->Read(m_buffer, kReadSize);
+        const bool there = ReadBatch();
+        const bool full = m_filled + kReadSize > kBatchSize;
+        if (m_filled > 0 && !HandOver(m_filled))
+            return true;
+        if (!there || !full)
+            return there;
+    }
+}
+
+bool CPortReader::ReadBatch() {
+    m_reads.clear();
+    m_filled = 0;
+    while (m_filled + kReadSize <= kBatchSize) {
+        int count = m_device->Read(m_buffer + m_filled, kReadSize);
         if (count <= 0)
             return count == 0;
-        m_arrival = Clock::now();
-        if (m_hooks.filter) {
-            count = m_hooks.filter->Apply(m_buffer, m_marks, count, m_marked);
-            if (count == 0)
-                continue;
-        }
-        if (!HandOver(count))
-            return true;
+        const Clock::time_point arrival = Clock::now();
+        bool marked = false;
+        if (m_hooks.filter)
+            count = m_hooks.filter->Apply(m_buffer + m_filled, m_marks + m_filled, count, marked);
+        if (count == 0)
+            continue;
+        m_reads.push_back({m_filled, count, marked, arrival});
+        m_filled += count;
     }
+    return true;
 }
 
 // False when the reader was stopped while the chunk waited.
@@ -83,22 +97,24 @@ void CPortReader::End(bool lost) {
     m_changed.notify_all();
 }
 
-void CPortReader::ForEachChunk(int count, const ChunkHook& hook) {
-    for (int offset = 0; offset < count && IsRunning(); offset += kChunkSize)
-        hook({m_buffer + offset, m_marked ? m_marks + offset : nullptr,
-              std::min(kChunkSize, count - offset), m_arrival});
+void CPortReader::ForEachChunk(const ChunkHook& hook) {
+    for (const CRead& read : m_reads)
+        for (int offset = read.offset; offset < read.offset + read.count; offset += kChunkSize) {
+            if (!IsRunning())
+                return;
+            hook({m_buffer + offset, read.marked ? m_marks + offset : nullptr,
+                  std::min(kChunkSize, read.offset + read.count - offset), read.arrival});
+        }
 }
 
 void CPortReader::TakeChunks(const ChunkHook& deliver) {
-    int count;
     {
         std::lock_guard lock(m_mutex);
         if (!m_running || m_pending == 0)
             return;
-        count = m_pending;
     }
-    // The reader does not touch the buffer until the read is taken or it is stopped.
-    ForEachChunk(count, deliver);
+    // The reader does not touch the batch until it is taken or the reader is stopped.
+    ForEachChunk(deliver);
     std::lock_guard lock(m_mutex);
     m_pending = 0;
     m_changed.notify_all();

@@ -55,7 +55,7 @@ public:
     int StoredRowCount() const { return m_store.RowCount(); }
     // Bytes of the rows dropped since the last clear, at the limit or while typing.
     int64_t DroppedBytes() const { return m_droppedBytes; }
-    int64_t ReservedBytes() const { return m_store.ReservedBytes(); }
+    int64_t RowBytes() const { return m_store.RowBytes(); }
     // A published row, null when it is gone and not yet removed from the views.
     const CByteRow* RowAt(int row) const { return m_store.RowAt(row - m_pendingDrop); }
 

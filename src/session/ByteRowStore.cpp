@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <sys/mman.h>
 #include <utility>
 
 namespace brivox {
@@ -32,20 +34,41 @@ const CByteRow* CByteRowStore::RowAt(int row) const {
     if (row < 0 || row >= m_rowCount)
         return nullptr;
     const int index = m_firstRow + row;
-    return &m_chunks[static_cast<size_t>(index / kRowsPerChunk)][index % kRowsPerChunk];
+    return &m_blocks[static_cast<size_t>(index / kRowsPerChunk)][index % kRowsPerChunk];
 }
 
 CByteRow* CByteRowStore::RowAt(int row) {
     return const_cast<CByteRow*>(std::as_const(*this).RowAt(row));
 }
 
+CByteRowStore::~CByteRowStore() {
+    Clear();
+}
+
+CByteRow* CByteRowStore::NewBlock(bool huge) {
+    void* block =
+        mmap(nullptr, kBlockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED)
+        throw std::bad_alloc();
+    if (huge)
+        madvise(block, kBlockBytes, MADV_HUGEPAGE); // a hint: without it the rows work the same
+    return static_cast<CByteRow*>(block);
+}
+
+void CByteRowStore::FreeBlock(CByteRow* block) {
+    munmap(block, kBlockBytes);
+}
+
 void CByteRowStore::AppendRow(bool txLabel) {
     const int index = m_firstRow + m_rowCount;
-    if (index == static_cast<int>(m_chunks.size()) * kRowsPerChunk)
-        m_chunks.push_back(std::make_unique<CByteRow[]>(kRowsPerChunk));
-    CByteRow& row = m_chunks[static_cast<size_t>(index / kRowsPerChunk)][index % kRowsPerChunk];
-    row = CByteRow{};
-    row.txLabel = txLabel;
+    if (index == static_cast<int>(m_blocks.size()) * kRowsPerChunk) {
+        m_blocks.push_back(m_spare != nullptr ? m_spare : NewBlock(!m_blocks.empty()));
+        m_spare = nullptr;
+    }
+    CByteRow* row =
+        new (&m_blocks[static_cast<size_t>(index / kRowsPerChunk)][index % kRowsPerChunk])
+            CByteRow{};
+    row->txLabel = txLabel;
     ++m_rowCount;
 }
 
@@ -54,7 +77,11 @@ void CByteRowStore::DropFrontRows(int count) {
     m_firstRow += count;
     m_rowCount -= count;
     while (m_firstRow >= kRowsPerChunk) {
-        m_chunks.pop_front();
+        if (m_spare == nullptr)
+            m_spare = m_blocks.front();
+        else
+            FreeBlock(m_blocks.front());
+        m_blocks.pop_front();
         m_firstRow -= kRowsPerChunk;
     }
     if (m_rowCount == 0)
@@ -62,13 +89,14 @@ void CByteRowStore::DropFrontRows(int count) {
 }
 
 void CByteRowStore::Clear() {
-    m_chunks.clear();
+    for (CByteRow* block : m_blocks)
+        FreeBlock(block);
+    if (m_spare != nullptr)
+        FreeBlock(m_spare);
+    m_blocks.clear();
+    m_spare = nullptr;
     m_firstRow = 0;
     m_rowCount = 0;
-}
-
-int64_t CByteRowStore::ReservedBytes() const {
-    return static_cast<int64_t>(m_chunks.size()) * kRowsPerChunk * sizeof(CByteRow);
 }
 
 } // namespace brivox
