@@ -4,6 +4,7 @@
 #include "app/SessionHost.h"
 #include "app/WindowState.h"
 #include "options/GlobalOptions.h"
+#include "platform/CaretBlink.h"
 #include "platform/Language.h"
 #include "platform/Paths.h"
 #include "publish/ReleasePublisher.h"
@@ -39,6 +40,7 @@ bool CBrivoxApp::InitInstance() {
     for (CHistoryList& list : m_history)
         list.LoadHistory();
     m_traceWindow = std::make_unique<COwnTraceWindow>();
+    m_caretBlink = std::make_unique<CCaretBlink>();
     m_frame = std::make_unique<CMainFrame>(SettingsPath(kWindowStateFileName));
     m_frame->ActivateFrame();
     return true;
@@ -55,6 +57,7 @@ int CBrivoxApp::ExitInstance() {
         list.SaveHistory();
     DestroyHistoryWindow();
     m_traceWindow.reset();
+    m_caretBlink.reset();
     return 0;
 }
 

@@ -8,6 +8,7 @@
 
 namespace brivox {
 
+class CCaretBlink;
 class CHistoryWindow;
 class CMainFrame;
 class COwnTraceWindow;
@@ -46,6 +47,7 @@ public:
 private:
     // Made before the frame, so that the first trace line can make the trace window.
     std::unique_ptr<COwnTraceWindow> m_traceWindow;
+    std::unique_ptr<CCaretBlink> m_caretBlink;
     std::unique_ptr<CMainFrame> m_frame;
     std::array<CHistoryList, kHistoryListCount> m_history;
     QPointer<CHistoryWindow> m_historyWindow;

@@ -49,13 +49,14 @@ void CByteList::SetHexView(bool hex) {
     Repaint();
 }
 
-void CByteList::RefreshAscii() {
+bool CByteList::RefreshAscii() {
     if (m_model.rowCount() == 0 || m_model.CellCount() == m_refreshedCount)
-        return;
+        return false;
     m_refreshedCount = m_model.CellCount();
     QWidget* viewport = m_view->viewport();
     viewport->update(m_view->columnViewportPosition(CByteListModel::kAsciiColumn), 0,
                      m_view->columnWidth(CByteListModel::kAsciiColumn), viewport->height());
+    return true;
 }
 
 void CByteList::Repaint() {

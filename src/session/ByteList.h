@@ -37,7 +37,8 @@ public:
     void SetHexView(bool hex);
 
     // Repaints the ASCII column when bytes came since the last call (the form's 500 ms timer).
-    void RefreshAscii();
+    // Repaints the ASCII column when bytes came since the last call; whether they did.
+    bool RefreshAscii();
 
 private:
     void Repaint();

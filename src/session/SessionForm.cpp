@@ -131,11 +131,22 @@ void CSessionForm::Initialize() {
     m_pool.Start(30, 10, 10);
     ApplyViewType();
     PlaceInputBox();
+    // The timer runs while bytes come: an idle session wakes for nothing.
+    m_listTimer.setInterval(kListRefreshMs);
     connect(&m_listTimer, &QTimer::timeout, this, [this] {
-        m_txRxList->RefreshAscii();
-        m_rxList->RefreshAscii();
+        const bool txRxChanged = m_txRxList->RefreshAscii();
+        if (!m_rxList->RefreshAscii() && !txRxChanged)
+            m_listTimer.stop();
     });
-    m_listTimer.start(kListRefreshMs);
+    const auto wake = [this] {
+        if (!m_listTimer.isActive())
+            m_listTimer.start();
+    };
+    for (CByteList* list : {m_txRxList.get(), m_rxList.get()}) {
+        connect(&list->Model(), &QAbstractItemModel::rowsInserted, this, wake);
+        connect(&list->Model(), &QAbstractItemModel::dataChanged, this, wake);
+    }
+    m_listTimer.start();
     if (auto* test = qobject_cast<QAbstractButton*>(Control(kTestSend)))
         test->setChecked(false);
     if (auto* repeat = qobject_cast<QAbstractButton*>(Control(kRepeat)))
