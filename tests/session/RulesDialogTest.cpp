@@ -90,7 +90,7 @@ TEST_F(RulesDialogTest, LoadedRulesAnswerTheDeviceAndCountTheirHitsUntilTurnedOf
     EXPECT_EQ(Cell(dialog, 0, 2), "1");
     EXPECT_TRUE(Cell(dialog, 0, 3).endsWith(" ms"));
     const CByteListModel& sent = Form().TxRxList().Model();
-    EXPECT_EQ(sent.index(0, 0).data().toString(), "TX"); // the answer, as sent bytes
+    EXPECT_EQ(sent.index(0, 0).data().toString(), "TX");  // the answer, as sent bytes
     EXPECT_EQ(sent.index(0, 1).data().toString(), "114"); // r, in the DEC view
     QDir().mkpath(BRIVOX_SCREENSHOT_DIR);
     EXPECT_TRUE(dialog.grab().save(BRIVOX_SCREENSHOT_DIR "/rules-dialog.png"));
