@@ -20,6 +20,9 @@ CResponder::CResponder(std::vector<CRule> rules, Writer write, Reporter report)
     m_quiet.setSingleShot(true);
     m_quiet.setTimerType(Qt::PreciseTimer);
     connect(&m_quiet, &QTimer::timeout, this, [this] { OnQuiet(); });
+    m_delay.setSingleShot(true);
+    m_delay.setTimerType(Qt::PreciseTimer);
+    connect(&m_delay, &QTimer::timeout, this, [this] { OnDelay(); });
 }
 
 void CResponder::Receive(const uint8_t* bytes, size_t count, int64_t arrivalUs) {
@@ -32,7 +35,8 @@ void CResponder::Receive(const uint8_t* bytes, size_t count, int64_t arrivalUs) 
 
 void CResponder::SetEnabled(bool on) {
     m_enabled = on;
-    ++m_generation;
+    m_delayed.clear();
+    m_delay.stop();
     m_quiet.stop();
     m_engine.Reset();
 }
@@ -46,11 +50,12 @@ void CResponder::Handle(const std::vector<CRuleHit>& hits, int64_t arrivalUs) {
         } else if (delayMs == 0) {
             Answer(hit, arrivalUs);
         } else {
-            QTimer::singleShot(delayMs, Qt::PreciseTimer, this,
-                               [this, hit, arrivalUs, generation = m_generation] {
-                                   if (generation == m_generation)
-                                       Answer(hit, arrivalUs);
-                               });
+            const int64_t dueUs = arrivalUs + int64_t{delayMs} * 1000;
+            const auto later =
+                std::upper_bound(m_delayed.begin(), m_delayed.end(), dueUs,
+                                 [](int64_t due, const CDelayed& d) { return due < d.dueUs; });
+            m_delayed.insert(later, {dueUs, hit, arrivalUs});
+            ArmDelay();
         }
     }
 }
@@ -85,6 +90,24 @@ void CResponder::OnQuiet() {
     if (next >= 0 && quietMs >= next)
         Handle(m_engine.Quiet(quietMs), m_lastArrivalUs + int64_t{next} * 1000);
     ArmQuiet();
+}
+
+void CResponder::ArmDelay() {
+    if (m_delayed.empty()) {
+        m_delay.stop();
+        return;
+    }
+    const int64_t leftUs = m_delayed.front().dueUs - NowUs();
+    m_delay.start(static_cast<int>(std::max<int64_t>(0, (leftUs + 999) / 1000)));
+}
+
+void CResponder::OnDelay() {
+    while (!m_delayed.empty() && m_delayed.front().dueUs <= NowUs()) {
+        const CDelayed due = std::move(m_delayed.front());
+        m_delayed.pop_front();
+        Answer(due.hit, due.arrivalUs);
+    }
+    ArmDelay();
 }
 
 } // namespace brivox

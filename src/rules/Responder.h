@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -51,6 +52,15 @@ private:
     void Answer(const CRuleHit& hit, int64_t arrivalUs);
     void ArmQuiet();
     void OnQuiet();
+    void ArmDelay();
+    void OnDelay();
+
+    // An answer waiting for its rule's delay.
+    struct CDelayed {
+        int64_t dueUs;
+        CRuleHit hit;
+        int64_t arrivalUs;
+    };
 
     CRuleEngine m_engine;
     Writer m_write;
@@ -58,7 +68,8 @@ private:
     std::vector<CResponderStats> m_stats;
     QTimer m_quiet;
     int64_t m_lastArrivalUs = 0;
-    uint64_t m_generation = 0; // answers of an earlier generation were dropped
+    std::deque<CDelayed> m_delayed; // in the order they are due
+    QTimer m_delay;
     bool m_enabled = true;
 };
 
