@@ -36,7 +36,7 @@ void CRuleEngine::FeedByte(uint8_t byte, std::vector<CRuleHit>& hits) {
     m_starts.push_back(m_window.size() - 1);
     if (m_starts.size() > kStartLimit)
         m_starts.erase(m_starts.begin());
-    std::vector<bool> open(m_starts.size(), false); // some rule could still match from there
+    m_open.assign(m_starts.size(), false);
     for (const size_t rule : m_streamRules) {
         const CBytePattern& match = m_rules[rule].match;
         for (size_t i = 0; i < m_starts.size(); ++i) {
@@ -49,19 +49,20 @@ void CRuleEngine::FeedByte(uint8_t byte, std::vector<CRuleHit>& hits) {
                 m_starts.clear();
                 return;
             }
-            open[i] = open[i] || fit == Fit::Prefix;
+            m_open[i] = m_open[i] || fit == Fit::Prefix;
         }
     }
-    std::vector<size_t> starts;
+    // In place: this runs for every byte.
     const size_t oldest = m_window.size() - std::min(m_window.size(), kWindowLimit);
+    size_t kept = 0;
     for (size_t i = 0; i < m_starts.size(); ++i)
-        if (open[i] && m_starts[i] >= oldest)
-            starts.push_back(m_starts[i]);
-    const size_t keepFrom = starts.empty() ? m_window.size() : starts.front();
+        if (m_open[i] && m_starts[i] >= oldest)
+            m_starts[kept++] = m_starts[i];
+    m_starts.resize(kept);
+    const size_t keepFrom = m_starts.empty() ? m_window.size() : m_starts.front();
     m_window.erase(m_window.begin(), m_window.begin() + static_cast<std::ptrdiff_t>(keepFrom));
-    for (size_t& start : starts)
+    for (size_t& start : m_starts)
         start -= keepFrom;
-    m_starts = std::move(starts);
 }
 
 int CRuleEngine::NextQuietMs() const {

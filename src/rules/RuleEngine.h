@@ -55,6 +55,7 @@ private:
     std::vector<int> m_hits;
     std::vector<uint8_t> m_window;     // from the oldest start still in play
     std::vector<size_t> m_starts;      // offsets into the window where a match may begin
+    std::vector<bool> m_open;          // per start: some rule could still match from there
     std::vector<uint8_t> m_frame;      // the bytes since the line was last quiet, for gap rules
     std::vector<size_t> m_frameStarts; // per gap rule: where its frame begins in m_frame
     std::vector<bool> m_quietTried;    // per gap rule: tried in the current quiet
