@@ -7,6 +7,7 @@
 #include "support/ChildProcess.h"
 #include "support/DevsimProcess.h"
 #include "support/PortTestSupport.h"
+#include "support/SchedulingSlack.h"
 #include "support/SmallTmpfs.h"
 #include "support/TempFolder.h"
 
@@ -96,11 +97,13 @@ TEST(FullDiskTest, MonitorSaysWhatItsLogOrCaptureLostAndLeavesWholeLinesOrBlocks
         EXPECT_TRUE(pcapng || written.back() == '\n') << "no partial line at the end";
         EXPECT_EQ(LinesSaidWritten(out, file, pcapng ? "packet" : "line"), records) << out;
         const size_t frameLines = LineCount(out) - 2; // the message and the summary
-        if (c.keepGoing)
+        // Held up by ThreadSanitizer, a reader may take several frames in one read.
+        if (c.keepGoing && !test::kFramesCutByTimeAreUnreliable) {
             EXPECT_GT(frameLines, static_cast<size_t>(records) + 20)
                 << "monitoring went on: " << out;
-        else
+        } else if (!c.keepGoing) {
             EXPECT_LT(frameLines, 80u) << "the monitor stopped at the failure: " << out;
+        }
     }
 }
 
