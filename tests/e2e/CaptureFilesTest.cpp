@@ -91,13 +91,17 @@ TEST(CaptureFilesTest, AMonitorKilledWhileItWritesLeavesAFileReadToItsLastWholeB
     }
     kill(monitor.Pid(), SIGKILL);
     monitor.Wait();
+    // Chunks hold at most 128 bytes, so 6000 bytes make many whatever the timing; frames cut by
+    // a 1 ms gap may merge when the reader is held up.
+    const size_t leastFrames = test::kFramesCutByTimeAreUnreliable ? 1u : 10u;
     for (const std::string& path : {file, file + ".chunks.pcapng"}) {
+        const size_t least = path == file ? leastFrames : 10u;
         CPcapngReader reader;
         ASSERT_EQ(reader.Open(path), "");
         reader.SkipToEnd();
         EXPECT_TRUE(reader.Problem().empty() || reader.Cut()) << reader.Problem();
         const test::CTsharkRun run = test::RunTshark(path, {"-T", "fields", "-e", "frame.len"});
-        EXPECT_GT(run.lines.size(), 10u) << path;
+        EXPECT_GE(run.lines.size(), least) << path;
         EXPECT_TRUE(run.errors.empty() || run.errors.find("cut short") != std::string::npos)
             << run.errors;
     }
