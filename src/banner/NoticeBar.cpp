@@ -21,16 +21,30 @@ namespace brivox {
 
 namespace {
 
-constexpr int kRefreshMs = 1000;
+// The bar wakes when its item is due to change, and at least once a minute so that it follows
+// a clock set by hand; a few ms past the second so that the clock has reached it.
+constexpr long kLongestRefreshS = 60;
+constexpr int kPastTheSecondMs = 5;
 constexpr int kScriptLimitMs = 3000;
 constexpr int kReportLimitMs = 5000;
 constexpr QColor kBannerColor{80, 80, 80};
 
-long SecondsSinceLocalMidnight() {
-    const std::time_t now = std::time(nullptr);
+struct CLocalSecond {
+    long ofDay = 0;
+    int msInto = 0;
+};
+
+CLocalSecond LocalSecondNow() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
     std::tm local{};
-    localtime_r(&now, &local);
-    return local.tm_hour * 3600L + local.tm_min * 60L + local.tm_sec;
+    localtime_r(&now.tv_sec, &local);
+    return {local.tm_hour * 3600L + local.tm_min * 60L + local.tm_sec,
+            static_cast<int>(now.tv_nsec / 1000000)};
+}
+
+long SecondsSinceLocalMidnight() {
+    return LocalSecondNow().ofDay;
 }
 
 std::string LocalTimeNow() {
@@ -86,7 +100,7 @@ void CNoticeBar::Init() {
     SetNotifyWindow(this);
     LoadItems(*m_store, m_defaultScript);
     ShowCurrentItem();
-    m_timerId = startTimer(kRefreshMs);
+    ScheduleRefresh(kLongestRefreshS);
     if (!IsOffline() && ScriptRequestDue(m_store->GetString(opt::kBannerRequestTime),
                                          std::time(nullptr), DeveloperMarkerExists()))
         RequestScript();
@@ -100,6 +114,13 @@ void CNoticeBar::ShowCurrentItem() {
         SetLinkText(item->text);
     if (item->link != Url())
         SetUrl(item->link, 5);
+}
+
+void CNoticeBar::ScheduleRefresh(long longestS) {
+    const CLocalSecond now = LocalSecondNow();
+    const long seconds = SecondsUntilNoticeChanges(Items(), now.ofDay, longestS);
+    m_refresh.start(static_cast<int>(seconds * 1000 - now.msInto + kPastTheSecondMs),
+                    Qt::PreciseTimer, this);
 }
 
 void CNoticeBar::StartPool() {
@@ -132,6 +153,7 @@ void CNoticeBar::RequestScript() {
 void CNoticeBar::OnScriptArrived(const std::string& script) {
     m_store->SetString(opt::kBannerScript, script);
     LoadItems(*m_store, m_defaultScript);
+    ScheduleRefresh(1); // the new items take over at the next second, as an item change does
 }
 
 // The report goes from a worker: a slow server never holds up the window.
@@ -155,9 +177,10 @@ void CNoticeBar::OnItemClicked() {
 }
 
 void CNoticeBar::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == m_timerId)
+    if (event->timerId() == m_refresh.timerId()) {
         ShowCurrentItem();
-    else
+        ScheduleRefresh(kLongestRefreshS);
+    } else
         CNoticeBarBase::timerEvent(event);
 }
 

@@ -4,6 +4,7 @@
 #include "banner/NoticeScript.h"
 #include "jobs/FxMLThreadPool.h"
 
+#include <QBasicTimer>
 #include <memory>
 #include <string>
 
@@ -58,6 +59,7 @@ private:
     void RequestScript();
     void OnScriptArrived(const std::string& script);
     void StartPool();
+    void ScheduleRefresh(long longestS);
 
     CFxMLThreadPool m_pool;
     COptionStore* m_store;
@@ -65,7 +67,7 @@ private:
     std::string m_defaultScript;
     std::string m_scriptUrl;
     std::string m_barId;
-    int m_timerId = 0;
+    QBasicTimer m_refresh;
     std::shared_ptr<CNoticeJobLink> m_jobLink;
 };
 

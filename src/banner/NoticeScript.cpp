@@ -104,6 +104,16 @@ const CNoticeItem* PickNotice(const CNoticeItems& items, long secondsSinceMidnig
     return nullptr;
 }
 
+// Stepped second by second: a cycle may hold items of any sign, and the day ends mid-cycle.
+long SecondsUntilNoticeChanges(const CNoticeItems& items, long secondsSinceMidnight, long limit) {
+    constexpr long kSecondsPerDay = 24 * 3600L;
+    const CNoticeItem* shown = PickNotice(items, secondsSinceMidnight);
+    for (long ahead = 1; ahead < limit; ++ahead)
+        if (PickNotice(items, (secondsSinceMidnight + ahead) % kSecondsPerDay) != shown)
+            return ahead;
+    return limit;
+}
+
 std::string RequestTimeText(const std::tm& local) {
     char text[32];
     std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", local.tm_year + 1900,

@@ -40,6 +40,10 @@ int ReadLeadingDecimal(const std::string& text);
 // items' seconds, and a moment on the boundary still belongs to the item that ends there.
 const CNoticeItem* PickNotice(const CNoticeItems& items, long secondsSinceMidnight);
 
+// Seconds from this one to the first at which another item (or none) shows, midnight included;
+// the limit when the item still shows then.
+long SecondsUntilNoticeChanges(const CNoticeItems& items, long secondsSinceMidnight, long limit);
+
 // A local time as 14 digits, YYYYMMDDHHMMSS.
 std::string RequestTimeText(const std::tm& local);
 

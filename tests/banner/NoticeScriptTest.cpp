@@ -74,6 +74,22 @@ TEST(NoticeScript, TheCycleRunsFromMidnightWithInclusiveBoundaries) {
         << "a cycle of 0 s";
 }
 
+TEST(NoticeScript, TheBarKnowsWhenItsItemChanges) {
+    const CNoticeItems items = *ParseNoticeScript("gntiscript:A||10___B||20");
+    const CNoticeItems one = *ParseNoticeScript("gntiscript:A||10");
+    const struct {
+        const CNoticeItems& items;
+        long seconds;
+        long limit;
+        long until;
+    } cases[] = {{items, 0, 60, 11},    {items, 10, 60, 1}, {items, 11, 60, 19},
+                 {items, 29, 60, 1},    {items, 29, 1, 1},  {items, 11, 5, 5},
+                 {items, 86399, 60, 1}, {one, 100, 60, 60}, {items, 86395, 60, 5}};
+    for (const auto& c : cases)
+        EXPECT_EQ(SecondsUntilNoticeChanges(c.items, c.seconds, c.limit), c.until)
+            << c.seconds << " " << c.limit;
+}
+
 TEST(NoticeScript, TheRequestGateOpensOnceADay) {
     std::tm base{};
     base.tm_year = 2026 - 1900;
