@@ -62,8 +62,12 @@ void CByteRowStore::FreeBlock(CByteRow* block) {
 void CByteRowStore::AppendRow(bool txLabel) {
     const int index = m_firstRow + m_rowCount;
     if (index == static_cast<int>(m_blocks.size()) * kRowsPerChunk) {
-        m_blocks.push_back(m_spare != nullptr ? m_spare : NewBlock(!m_blocks.empty()));
-        m_spare = nullptr;
+        if (m_spares.empty()) {
+            m_blocks.push_back(NewBlock(!m_blocks.empty()));
+        } else {
+            m_blocks.push_back(m_spares.back());
+            m_spares.pop_back();
+        }
     }
     CByteRow* row =
         new (&m_blocks[static_cast<size_t>(index / kRowsPerChunk)][index % kRowsPerChunk])
@@ -77,10 +81,7 @@ void CByteRowStore::DropFrontRows(int count) {
     m_firstRow += count;
     m_rowCount -= count;
     while (m_firstRow >= kRowsPerChunk) {
-        if (m_spare == nullptr)
-            m_spare = m_blocks.front();
-        else
-            FreeBlock(m_blocks.front());
+        m_spares.push_back(m_blocks.front());
         m_blocks.pop_front();
         m_firstRow -= kRowsPerChunk;
     }
@@ -91,10 +92,10 @@ void CByteRowStore::DropFrontRows(int count) {
 void CByteRowStore::Clear() {
     for (CByteRow* block : m_blocks)
         FreeBlock(block);
-    if (m_spare != nullptr)
-        FreeBlock(m_spare);
+    for (CByteRow* block : m_spares)
+        FreeBlock(block);
     m_blocks.clear();
-    m_spare = nullptr;
+    m_spares.clear();
     m_firstRow = 0;
     m_rowCount = 0;
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 namespace brivox {
 
@@ -66,9 +67,10 @@ private:
     static void FreeBlock(CByteRow* block);
 
     std::deque<CByteRow*> m_blocks;
-    // A block the oldest rows left, kept for the next rows: at the list's limit, rows go and
-    // come all the time, and the kernel need not map and zero a block again each time.
-    CByteRow* m_spare = nullptr;
+    // Blocks the oldest rows left, kept for the next rows until the store is cleared: at the
+    // list's limit rows go and come all the time, and zeroing fresh huge pages for them cost
+    // more than the rest of the list's work. The store then stays at its largest size.
+    std::vector<CByteRow*> m_spares;
     int m_firstRow = 0; // index of row 0 in the first block
     int m_rowCount = 0;
 };
