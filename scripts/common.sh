@@ -11,7 +11,7 @@ BRIVOX_PACKAGES=(
     googletest libgtest-dev
     clang libclang-rt-14-dev
     fonts-liberation2 fonts-wine
-    python3-pymodbus python3-serial python3-serial-asyncio ser2net tshark
+    python3-pymodbus python3-serial python3-serial-asyncio ser2net tshark lrzsz
     xvfb openbox wmctrl xdotool x11-utils
     scdoc librsvg2-bin dpkg-dev desktop-file-utils man-db
 )
@@ -21,7 +21,7 @@ BRIVOX_TEST_PROGRAMS=(
     cmake:cmake ninja:ninja-build g++:g++ ctest:cmake clang++:clang python3:python3
     Xvfb:xvfb openbox:openbox wmctrl:wmctrl xdotool:xdotool xprop:x11-utils xwininfo:x11-utils
     ser2net:ser2net cpack:cmake dpkg-shlibdeps:dpkg-dev desktop-file-validate:desktop-file-utils
-    man:man-db tshark:tshark
+    man:man-db tshark:tshark sz:lrzsz rz:lrzsz sx:lrzsz rx:lrzsz sb:lrzsz rb:lrzsz
 )
 BRIVOX_TEST_PYTHON_MODULES=(
     pymodbus:python3-pymodbus serial:python3-serial serial_asyncio:python3-serial-asyncio

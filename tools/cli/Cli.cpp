@@ -9,6 +9,7 @@
 #include "cli/PortsCommand.h"
 #include "cli/ReplayCommand.h"
 #include "cli/RespondCommand.h"
+#include "cli/TransferCommands.h"
 #include "cli/RunCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/TestCommand.h"
@@ -54,6 +55,8 @@ const std::vector<CCommand>& Commands() {
         LoopbackCommand(),
         BreakCommand(),
         RespondCommand(),
+        SendFileCommand(),
+        ReceiveFileCommand(),
     };
     return commands;
 }

@@ -12,14 +12,13 @@ constexpr int kMaxTimeoutMs = 3600 * 1000;
 constexpr int kMaxDelayMs = 500; // the form's "Delay between bytes"
 constexpr int kMaxSeconds = 366 * 24 * 3600;
 
-// A whole decimal number in [low, high].
+} // namespace
+
 bool NumberIn(const std::string& text, int low, int high, int& value) {
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
     return !text.empty() && error == std::errc() && stop == end && value >= low && value <= high;
 }
-
-} // namespace
 
 std::string ParsePort(const std::string& port, CRunOptions& options) {
     if (port.empty())

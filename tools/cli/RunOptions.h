@@ -32,6 +32,9 @@ std::string ParsePort(const std::string& port, CRunOptions& options);
 std::vector<COptionSpec> WithLineOptions(std::vector<COptionSpec> options);
 extern const char kLineOptionsUsage[];
 
+// A whole decimal number in [low, high] into value.
+bool NumberIn(const std::string& text, int low, int high, int& value);
+
 // Error text naming the option and what it takes, empty on success.
 std::string ParseRunOptions(const CCliArguments& args, CRunOptions& options);
 
