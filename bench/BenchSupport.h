@@ -50,13 +50,19 @@ private:
     std::string m_path;
 };
 
-// Starts a program (its path first) with standard output into the file and standard error
-// dropped; its process id, or 0 when it could not start.
-inline pid_t SpawnInto(std::vector<std::string> words, const std::string& output) {
+// A program's words as exec takes them; they point into words, which must outlive them.
+inline std::vector<char*> ArgumentVector(std::vector<std::string>& words) {
     std::vector<char*> args;
     for (std::string& word : words)
         args.push_back(word.data());
     args.push_back(nullptr);
+    return args;
+}
+
+// Starts a program (its path first) with standard output into the file and standard error
+// dropped; its process id, or 0 when it could not start.
+inline pid_t SpawnInto(std::vector<std::string> words, const std::string& output) {
+    std::vector<char*> args = ArgumentVector(words);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,

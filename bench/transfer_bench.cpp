@@ -31,10 +31,7 @@ pid_t SpawnLrzsz(std::vector<std::string> words, const std::string& folder, int&
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
         return 0;
-    std::vector<char*> args;
-    for (std::string& word : words)
-        args.push_back(word.data());
-    args.push_back(nullptr);
+    std::vector<char*> args = brivox::bench::ArgumentVector(words);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);

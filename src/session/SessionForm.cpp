@@ -21,6 +21,8 @@
 #include "session/SessionFormIds.h"
 #include "session/SessionFormTemplate.h"
 #include "session/SessionRules.h"
+#include "session/SessionTransfer.h"
+#include "session/TransferDialog.h"
 #include "trace/TraceClient.h"
 #include "util/Text.h"
 
@@ -98,11 +100,16 @@ void CSessionForm::CreateParts() {
         RefreshOpenCaption();
     });
     m_rules = std::make_unique<CSessionRules>(m_port, m_txRxList->Model());
+    m_transfer = std::make_unique<CSessionTransfer>(m_port);
     for (CByteList* list : {m_txRxList.get(), m_rxList.get()})
         m_switchMenu->AttachTo(list->View(), [this, list](QMenu& menu) {
             list->Actions().AddTo(menu);
             connect(menu.addAction(QString::fromLatin1(kRulesAction)), &QAction::triggered, this,
                     [this] { ShowRules(); });
+            connect(menu.addAction(QString::fromLatin1(kSendFileAction)), &QAction::triggered, this,
+                    [this] { ShowTransfer(false); });
+            connect(menu.addAction(QString::fromLatin1(kReceiveFileAction)), &QAction::triggered,
+                    this, [this] { ShowTransfer(true); });
         });
     PlaceModemLamps();
 }
@@ -113,6 +120,15 @@ CRulesDialog& CSessionForm::ShowRules() {
     m_rulesDialog->show();
     m_rulesDialog->raise();
     return *m_rulesDialog;
+}
+
+CTransferDialog& CSessionForm::ShowTransfer(bool receiving) {
+    std::unique_ptr<CTransferDialog>& dialog = m_transferDialogs[receiving ? 1 : 0];
+    if (!dialog)
+        dialog = std::make_unique<CTransferDialog>(this, *m_transfer, receiving);
+    dialog->show();
+    dialog->raise();
+    return *dialog;
 }
 
 void CSessionForm::Initialize() {
@@ -592,6 +608,8 @@ void CSessionForm::ReceiveBytes(const uint8_t* bytes, int count) {
 }
 
 void CSessionForm::ReceiveMarkedBytes(const uint8_t* bytes, const uint8_t* marks, int count) {
+    if (m_transfer->Take(bytes, count))
+        return; // a transfer's bytes are its own
     m_sender->RunState().OnReceived(bytes, count, marks);
     if (!m_stopDisplay)
         m_rxList->AddBytes(bytes, count, ByteKind::Received, marks);
@@ -621,6 +639,7 @@ void CSessionForm::PostSentByte(uint8_t byte) {
 // longer be unchecked.
 void CSessionForm::PortLost() {
     StopRuns();
+    m_transfer->Cancel();
     for (const int id : {kTestSend, kRepeat})
         qobject_cast<QAbstractButton*>(Control(id))->setChecked(false);
     m_sender->SetTestSend(false);

@@ -25,6 +25,8 @@ class CPortSwitchMenu;
 class CNoticeBar;
 class CRulesDialog;
 class CSessionRules;
+class CSessionTransfer;
+class CTransferDialog;
 struct CSendProgramResult;
 
 // One terminal session: the form of dialog 130 with its port, option store and bindings, and
@@ -56,6 +58,11 @@ public:
     // The "Rules..." dialog, shown (made at the first call).
     CRulesDialog& ShowRules();
     static constexpr char kRulesAction[] = "Rules...";
+    CSessionTransfer& Transfer() { return *m_transfer; }
+    // "Send File..." or "Receive File...", shown (made at the first call).
+    CTransferDialog& ShowTransfer(bool receiving);
+    static constexpr char kSendFileAction[] = "Send File...";
+    static constexpr char kReceiveFileAction[] = "Receive File...";
 
     // The controls' values into the store, unchecked, as the main session does before saving.
     void CollectControls();
@@ -140,6 +147,8 @@ private:
     std::unique_ptr<CPortSwitchMenu> m_switchMenu;
     std::unique_ptr<CSessionRules> m_rules;
     std::unique_ptr<CRulesDialog> m_rulesDialog; // goes before the rules it shows
+    std::unique_ptr<CSessionTransfer> m_transfer;
+    std::unique_ptr<CTransferDialog> m_transferDialogs[2]; // send, receive; before the transfer
 };
 
 } // namespace brivox
