@@ -6,6 +6,7 @@
 #include "session/SessionFormFixture.h"
 #include "session/SessionTransfer.h"
 #include "support/PortTestSupport.h"
+#include "support/SchedulingSlack.h"
 #include "support/TempFolder.h"
 
 #include <QComboBox>
@@ -80,6 +81,8 @@ TEST_F(TransferDialogTest, ARawSendWaitsForEachPromptAndLeavesTheListsAlone) {
 }
 
 TEST_F(TransferDialogTest, CancelEndsLrzszAndTellsTheFarEnd) {
+    if (test::kUnderThreadSanitizer)
+        GTEST_SKIP() << "ThreadSanitizer cannot follow QProcess's fork in a threaded process";
     const std::string file = m_folder.Path("firmware.bin");
     test::WriteTestFile(file, std::string(4096, 'x'));
     CTransferDialog& dialog = OpenFromMenu(CSessionForm::kSendFileAction);
