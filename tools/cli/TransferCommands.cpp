@@ -10,6 +10,7 @@
 #include "transfer/TransferRunner.h"
 
 #include <QEventLoop>
+#include <QTimer>
 #include <filesystem>
 #include <iostream>
 
@@ -18,6 +19,7 @@ namespace brivox::cli {
 namespace {
 
 constexpr int kTransferFailed = 1;
+constexpr int kLingerMs = 100;
 
 // The port, and the loop that runs one transfer on it: what the port receives goes to the
 // transfer alone. The loop's exit code is the command's.
@@ -41,13 +43,15 @@ public:
     int Run() { return m_loop.exec(); }
     void Finish(const std::string& error, const std::string& done) {
         m_progress.End();
-        if (error.empty()) {
+        if (error.empty())
             m_io.err << done << "\n";
-            m_loop.exit(0);
-            return;
-        }
-        m_io.err << m_command << ": " << error << "\n";
-        m_loop.exit(m_portGone ? kPortError : kTransferFailed);
+        else
+            m_io.err << m_command << ": " << error << "\n";
+        const int code = error.empty() ? 0 : m_portGone ? kPortError : kTransferFailed;
+        // Closing purges the line: the program's last bytes (its final ACK) must be out and
+        // read by the far end first, or the far sender waits for them in vain.
+        m_port.AwaitSent();
+        QTimer::singleShot(kLingerMs, &m_loop, [this, code] { m_loop.exit(code); });
     }
     void SetCommand(std::string command) { m_command = std::move(command); }
 
