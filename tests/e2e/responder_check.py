@@ -5,6 +5,7 @@ to pymodbus, an independent master, through a pair; brivox-devsim --rules on its
 usage: responder_check.py BRIVOX_CLI BRIVOX_DEVSIM
 """
 import os
+import runpy
 import select
 import signal
 import subprocess
@@ -13,8 +14,7 @@ import tempfile
 import threading
 import time
 import tty
-
-import importlib.util
+import types
 
 import serial
 from pymodbus.client import ModbusSerialClient
@@ -24,10 +24,7 @@ from pymodbus.framer.rtu_framer import ModbusRtuFramer
 def load_sibling(name):
     """A check script beside this one, whose master checks this one reuses."""
     path = os.path.join(os.path.dirname(os.path.abspath(__file__)), name + ".py")
-    spec = importlib.util.spec_from_file_location(name, path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    return types.SimpleNamespace(**runpy.run_path(path))
 
 
 independent_master_check = load_sibling("independent_master_check")
