@@ -31,6 +31,8 @@ public:
               [this](const std::string& reason) { PortGone(reason); }, [] {},
               [this] { PortGone(m_port.GetLastError()); }, [](const CModemLines&, int64_t) {}}),
           m_progress(io.err, &io.err == &std::cerr), m_io(io) {}
+    // The transfer goes first, while the port it may still write to is here.
+    ~CTransferSession() { m_release(); }
 
     CListeningPort& Port() { return m_port; }
     CTransferProgressLine& Progress() { return m_progress; }
@@ -39,6 +41,7 @@ public:
         m_receive = std::move(receive);
     }
     void OnStop(std::function<void()> stop) { m_stop = std::move(stop); }
+    void OnRelease(std::function<void()> release) { m_release = std::move(release); }
     void Stop() { m_stop(); }
     int Run() { return m_loop.exec(); }
     void Finish(const std::string& error, const std::string& done) {
@@ -68,6 +71,7 @@ private:
     QEventLoop m_loop;
     std::function<void(const uint8_t*, int)> m_receive = [](const uint8_t*, int) {};
     std::function<void()> m_stop = [] {};
+    std::function<void()> m_release = [] {};
     std::string m_command;
     bool m_portGone = false;
 };
@@ -134,6 +138,7 @@ int SendRaw(const CCliArguments& args, const CRunOptions& options, CCliStreams& 
         session.OnReceive(
             [&upload](const uint8_t* b, int n) { upload->Receive(b, static_cast<size_t>(n)); });
         session.OnStop([&upload] { upload->Cancel(); });
+        session.OnRelease([&upload] { upload.reset(); });
         session.Progress().Start();
         upload->Start(std::move(content), pacing);
         return std::string();
@@ -159,6 +164,7 @@ int RunLrzsz(const CRunOptions& options, CCliStreams& io, const std::string& com
         session.OnReceive(
             [&runner](const uint8_t* b, int n) { runner->Receive(b, static_cast<size_t>(n)); });
         session.OnStop([&runner] { runner->Cancel(); });
+        session.OnRelease([&runner] { runner.reset(); });
         session.Progress().Start();
         return runner->Start(program);
     });
