@@ -2,8 +2,8 @@
 
 #include "platform/FileIO.h"
 #include "serial/SerialPort.h"
+#include "transfer/TransferProgress.h"
 
-#include <cstdio>
 #include <filesystem>
 
 namespace brivox {
@@ -90,13 +90,13 @@ void CSessionTransfer::Progress(int64_t bytes) {
         m_hooks.progress(bytes, m_total);
 }
 
+std::string CSessionTransfer::Rate(int64_t bytes) const {
+    return RateText(bytes, static_cast<double>(m_clock.elapsed()) / 1000.0);
+}
+
 void CSessionTransfer::Finish(const std::string& error, int64_t bytes) {
-    const double seconds = static_cast<double>(m_clock.elapsed()) / 1000.0;
-    char rate[32];
-    std::snprintf(rate, sizeof rate, "%.1f KB/s",
-                  seconds > 0 ? static_cast<double>(bytes) / seconds / 1000 : 0.0);
     const std::string line = error.empty()
-                                 ? m_what + ", " + std::to_string(bytes) + " bytes, " + rate
+                                 ? m_what + ", " + std::to_string(bytes) + " bytes, " + Rate(bytes)
                                  : "transfer failed: " + error;
     if (const std::shared_ptr<CCaptureSink> capture = m_port.Capture())
         capture->AddNote(line, std::chrono::steady_clock::now());

@@ -33,6 +33,8 @@ public:
     // True when a running transfer took the bytes.
     bool Take(const uint8_t* bytes, int count);
     void Cancel();
+    // The mean rate of these bytes since the transfer started, "87.2 KB/s".
+    std::string Rate(int64_t bytes) const;
 
 private:
     std::string Begin(const std::string& what, int64_t total);

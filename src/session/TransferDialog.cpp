@@ -105,14 +105,18 @@ void CTransferDialog::Start() {
 }
 
 void CTransferDialog::Show(int64_t bytes, int64_t total) {
+    // XMODEM counts whole blocks, past the end of a file that does not fill its last one.
+    if (total >= 0)
+        bytes = std::min(bytes, total);
     QString text = QString::number(bytes) + QStringLiteral(" bytes");
     if (total > 0) {
-        const int percent = static_cast<int>(std::min<int64_t>(100, bytes * 100 / total));
+        const int percent = static_cast<int>(bytes * 100 / total);
         m_bar->setRange(0, 100);
         m_bar->setValue(percent);
-        text += QStringLiteral(" of ") + QString::number(total);
+        text += QStringLiteral(" of ") + QString::number(total) + QStringLiteral(" (") +
+                QString::number(percent) + QStringLiteral("%)");
     }
-    m_status->setText(text);
+    m_status->setText(text + QStringLiteral(", ") + QString::fromStdString(m_transfer.Rate(bytes)));
 }
 
 void CTransferDialog::Done(const std::string& line, bool ok) {

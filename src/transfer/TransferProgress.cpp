@@ -1,6 +1,7 @@
 #include "transfer/TransferProgress.h"
 
 #include <cctype>
+#include <cstdio>
 #include <optional>
 
 namespace brivox {
@@ -70,6 +71,13 @@ std::vector<std::string> CStatusLines::Feed(std::string_view text) {
         m_partial.clear();
     }
     return lines;
+}
+
+std::string RateText(int64_t bytes, double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f KB/s",
+                  seconds > 0 ? static_cast<double>(bytes) / seconds / 1000 : 0.0);
+    return text;
 }
 
 } // namespace brivox

@@ -14,6 +14,9 @@ struct CTransferProgress {
     int64_t bytesPerSecond = 0; // as lrzsz measures it; 0 while unknown
 };
 
+// The mean rate of bytes in seconds, "87.2 KB/s" (0 while no time has passed).
+std::string RateText(int64_t bytes, double seconds);
+
 // Takes one status line ("Bytes Sent:   1024/ 100000   BPS:1268823  ETA 00:00",
 // "Bytes received: ...", "Xmodem sectors/kbytes sent:   8/ 1k") into progress; false for any
 // other text, which leaves progress as it was.

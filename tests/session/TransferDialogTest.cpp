@@ -70,6 +70,9 @@ TEST_F(TransferDialogTest, ARawSendWaitsForEachPromptAndLeavesTheListsAlone) {
         << "the second line waits for the prompt";
     m_pty.Send({'>', ' '});
     EXPECT_EQ(Heard(8), "set b 2\n");
+    EXPECT_TRUE(dialog.Status().text().startsWith("8 bytes of 16 (50%), ") &&
+                dialog.Status().text().endsWith(" KB/s"))
+        << dialog.Status().text().toStdString();
     m_pty.Send({'>', ' '});
     ASSERT_TRUE(test::RunEventsUntil([&] { return !Form().Transfer().Running(); }));
     EXPECT_TRUE(

@@ -28,6 +28,12 @@ public:
     virtual std::vector<CExchange> Quiet() { return {}; }
 };
 
+// Answers nothing: a bridge's far end does the answering.
+class CSilentModel : public CDeviceModel {
+public:
+    std::vector<CExchange> Receive(const uint8_t*, size_t) override { return {}; }
+};
+
 // Answers every chunk with itself.
 class CEchoModel : public CDeviceModel {
 public:

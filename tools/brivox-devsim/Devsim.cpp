@@ -87,13 +87,16 @@ std::string CDevsim::Serve(int seconds, int stopFd) {
         seconds > 0 ? Clock::now() + std::chrono::seconds(seconds) : Clock::time_point::max();
     Clock::time_point lastBytes = Clock::now();
     // What a listener writes into the tap goes nowhere.
-    pollfd fds[3] = {{m_lineFd, POLLIN, 0}, {stopFd, POLLIN, 0}, {m_tap.Master(), POLLIN, 0}};
+    pollfd fds[4] = {{m_lineFd, POLLIN, 0},
+                     {stopFd, POLLIN, 0},
+                     {m_tap.Master(), POLLIN, 0},
+                     {m_program.OutputFd(), POLLIN, 0}};
     for (;;) {
         const int quietMs = m_model.QuietMs();
         const Clock::time_point quietAt =
             quietMs < 0 ? Clock::time_point::max() : lastBytes + std::chrono::milliseconds(quietMs);
         const Clock::time_point delayedAt = SendDue();
-        const int ready = poll(fds, 3, MillisecondsUntil(Clock::now(), {end, quietAt, delayedAt}));
+        const int ready = poll(fds, 4, MillisecondsUntil(Clock::now(), {end, quietAt, delayedAt}));
         if (ready < 0 && errno != EINTR)
             return std::string("poll: ") + std::strerror(errno);
         if (fds[1].revents != 0)
@@ -107,6 +110,10 @@ std::string CDevsim::Serve(int seconds, int stopFd) {
             if (!ReadRequests())
                 return std::string("read: ") + std::strerror(errno);
             lastBytes = Clock::now();
+        }
+        if (ready > 0 && fds[3].revents != 0) {
+            ReadProgram();
+            fds[3].fd = m_program.OutputFd();
         }
         const Clock::time_point now = Clock::now();
         if (now >= end)
@@ -124,8 +131,22 @@ bool CDevsim::ReadRequests() {
     Mirror(buffer, static_cast<size_t>(count));
     if (m_lineEcho)
         WriteAll(m_lineFd, buffer, static_cast<size_t>(count));
+    if (m_program.Running()) {
+        const std::vector<uint8_t> passed =
+            m_programFault.Apply({buffer, buffer + static_cast<size_t>(count)});
+        m_program.Write(passed.data(), passed.size());
+    }
     Answer(m_model.Receive(buffer, static_cast<size_t>(count)));
     return true;
+}
+
+void CDevsim::ReadProgram() {
+    uint8_t buffer[4096];
+    const ssize_t count = m_program.Read(buffer, sizeof buffer);
+    if (count > 0)
+        Send({buffer, buffer + count});
+    else if (count == 0)
+        m_log << "exit " << m_program.Ended() << std::endl;
 }
 
 void CDevsim::Answer(const std::vector<CExchange>& exchanges) {

@@ -2,6 +2,7 @@
 
 #include "brivox-devsim/DeviceModel.h"
 #include "brivox-devsim/LineFault.h"
+#include "brivox-devsim/ProgramLink.h"
 #include "serial/PseudoTerminal.h"
 #include "serial/TtyDevice.h"
 
@@ -15,11 +16,13 @@ namespace brivox::devsim {
 
 // Serves a device model on a pseudo-terminal, optionally registered in the port map. A tap, when
 // asked for, is a second pseudo-terminal that hears both directions as a third device on an
-// RS-485 bus would: what the device receives, as it arrives, and what it answers.
+// RS-485 bus would: what the device receives, as it arrives, and what it answers. A program can
+// be the device instead of a model: the line fault then spoils both directions, as a bad cable
+// between the program and whoever is on the line.
 class CDevsim {
 public:
     CDevsim(CDeviceModel& model, CLineFault fault, std::ostream& log, bool verbose)
-        : m_model(model), m_fault(fault), m_log(log), m_verbose(verbose) {}
+        : m_model(model), m_fault(fault), m_programFault(fault), m_log(log), m_verbose(verbose) {}
     CDevsim(const CDevsim&) = delete;
     CDevsim& operator=(const CDevsim&) = delete;
     ~CDevsim(); // removes the port-map link it made
@@ -36,6 +39,11 @@ public:
     std::string StartTap();
     const std::string& Path() const { return m_attached ? m_attachedPath : m_pty.SlavePath(); }
     const std::string& TapPath() const { return m_tap.SlavePath(); }
+    // Starts the program that answers in the model's place; when it ends, "exit N" is logged
+    // and the line stays open.
+    std::string StartProgram(const std::vector<std::string>& command) {
+        return m_program.Start(command);
+    }
     // The COM number linked to the terminal; 0 when none.
     int Registered() const { return m_registered; }
 
@@ -49,6 +57,8 @@ public:
 private:
     std::string LinkTarget() const;
     bool ReadRequests();
+    // What the program wrote goes out on the line.
+    void ReadProgram();
     void Answer(const std::vector<CExchange>& exchanges);
     void Send(const std::vector<uint8_t>& reply);
     // Sends the delayed replies that are due; when the next one is.
@@ -60,10 +70,12 @@ private:
 
     CDeviceModel& m_model;
     CLineFault m_fault;
+    CLineFault m_programFault; // on the way from the line to the program, counted on its own
     std::ostream& m_log;
     const bool m_verbose;
     CPseudoTerminal m_pty;
     CPseudoTerminal m_tap;
+    CProgramLink m_program;
     CTtyDevice m_device;
     bool m_attached = false;
     std::string m_attachedPath;

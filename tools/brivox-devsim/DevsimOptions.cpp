@@ -5,6 +5,7 @@
 #include "brivox-devsim/ReplyModel.h"
 #include "brivox-devsim/RulesModel.h"
 #include "cli/CliArguments.h"
+#include "util/Text.h"
 
 #include <iostream>
 
@@ -12,7 +13,8 @@ namespace brivox::devsim {
 
 const char kDevsimUsage[] =
     "usage: brivox-devsim (--echo | --reply WHEN=ANSWER... | --modbus rtu|ascii [--slave N]\n"
-    "                     | --rules FILE) [--register N|free | --port DEVICE [--settings S]]\n"
+    "                     | --rules FILE | --program \"COMMAND ARGS\")\n"
+    "                     [--register N|free | --port DEVICE [--settings S]]\n"
     "                     [--tap] [--drop-every N] [--corrupt-every N] [--seconds N]\n"
     "                     [--rs485-echo] [-v]\n"
     "A simulated serial device on a pseudo-terminal. Its first line of output is the terminal's\n"
@@ -27,6 +29,10 @@ const char kDevsimUsage[] =
     "  --slave N          the slave address, 1 to 247 (default 1)\n"
     "  --rules FILE       answer as the rules of FILE say (brivox-cli(1), RULES FILES);\n"
     "                     marks are logged\n"
+    "  --program \"C A\"    run command C with arguments A as the device: what arrives\n"
+    "                     goes to its standard input, its standard output goes out, the\n"
+    "                     faults below spoil both directions; when it ends, \"exit N\" is\n"
+    "                     printed and the line stays open\n"
     "  --port DEVICE      serve on this device (a real port, or one end of a pseudo-terminal\n"
     "                     pair) instead of a terminal of its own; its path is the first line\n"
     "  --settings S       the line settings of --port (default 115200,N,8,1)\n"
@@ -83,16 +89,26 @@ std::string MakeRulesModel(const std::string& path, CDevsimOptions& options) {
 }
 
 std::string MakeModel(const cli::CCliArguments& args, CDevsimOptions& options) {
-    const int kinds =
-        args.Has("--echo") + args.Has("--reply") + args.Has("--modbus") + args.Has("--rules");
+    const int kinds = args.Has("--echo") + args.Has("--reply") + args.Has("--modbus") +
+                      args.Has("--rules") + args.Has("--program");
     if (kinds != 1)
-        return "choose one of --echo, --reply, --modbus and --rules";
+        return "choose one of --echo, --reply, --modbus, --rules and --program";
     if (args.Has("--rules"))
         return MakeRulesModel(args.Value("--rules"), options);
     if (args.Has("--slave") && !args.Has("--modbus"))
         return "--slave goes with --modbus";
     if (args.Has("--echo"))
         options.model = std::make_unique<CEchoModel>();
+    if (args.Has("--program")) {
+        std::vector<CWord> words;
+        if (std::string error = SplitWords(args.Value("--program"), words); !error.empty())
+            return "--program: " + error;
+        for (const CWord& word : words)
+            options.program.push_back(word.text);
+        if (options.program.empty())
+            return "--program needs a command";
+        options.model = std::make_unique<CSilentModel>();
+    }
     if (args.Has("--reply"))
         return MakeReplyModel(args.Values("--reply"), options);
     if (args.Has("--modbus"))
@@ -110,6 +126,7 @@ std::string ParseDevsimOptions(const std::vector<std::string>& args, CDevsimOpti
         {"-v", false},          {"--help", false},         {"--tap", false},
         {"--drop-every", true}, {"--corrupt-every", true}, {"--rs485-echo", false},
         {"--rules", true},      {"--port", true},          {"--settings", true},
+        {"--program", true},
     };
     if (std::string error = parsed.Parse(args, known); !error.empty())
         return error;

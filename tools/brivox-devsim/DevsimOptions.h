@@ -16,10 +16,11 @@ struct CDevsimOptions {
     int registerNumber = 0; // link the pseudo-terminal as COM<n>; 0: do not; -1: the first free
     int seconds = 0;        // serve this long; 0: until killed
     bool tap = false;       // a second terminal that hears both directions
-    int dropEvery = 0;      // drop every Nth byte sent; 0: none
-    int corruptEvery = 0;   // invert every Nth byte sent; 0: none
-    bool verbose = false;   // log every request and reply as hex lines
-    bool lineEcho = false;  // echo every received byte first, as an RS-485 adapter does
+    std::vector<std::string> program; // the command that answers in a model's place
+    int dropEvery = 0;                // drop every Nth byte sent; 0: none
+    int corruptEvery = 0;             // invert every Nth byte sent; 0: none
+    bool verbose = false;             // log every request and reply as hex lines
+    bool lineEcho = false;            // echo every received byte first, as an RS-485 adapter does
     bool help = false;
 };
 

@@ -27,6 +27,8 @@ int main(int argc, char** argv) {
                             : devsim.Attach(options.portPath, options.settings);
     if (error.empty() && options.tap)
         error = devsim.StartTap();
+    if (error.empty() && !options.program.empty())
+        error = devsim.StartProgram(options.program);
     if (error.empty()) {
         std::cout << devsim.Path();
         if (devsim.Registered() != 0)

@@ -1,5 +1,8 @@
 #include "cli/TransferProgressLine.h"
 
+#include "transfer/TransferProgress.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <unistd.h>
@@ -40,11 +43,13 @@ double CTransferProgressLine::Seconds() const {
 }
 
 std::string CTransferProgressLine::RateText() const {
-    const double seconds = Seconds();
-    return Format("%.1f KB/s", seconds > 0 ? static_cast<double>(m_bytes) / seconds / 1000 : 0);
+    return brivox::RateText(m_bytes, Seconds());
 }
 
 void CTransferProgressLine::Show(int64_t bytes, int64_t total, const std::string& extra) {
+    // XMODEM counts whole blocks, past the end of a file that does not fill its last one.
+    if (total >= 0)
+        bytes = std::min(bytes, total);
     m_bytes = bytes;
     const auto now = std::chrono::steady_clock::now();
     if (!m_bar && now - m_lastLine < kPlainLineEvery)
