@@ -24,8 +24,8 @@ std::string AddressAndCount(const std::vector<uint8_t>& adu, const char* countNa
            FormatNumber(Word(adu, 4), 16, 4);
 }
 
-CModbusReplyCheck Mismatch(std::string reason) {
-    return {ModbusVerdict::Mismatch, std::move(reason), {}};
+CModbusReplyCheck Mismatch(std::string reason, ModbusMismatch kind = ModbusMismatch::Shape) {
+    return {ModbusVerdict::Mismatch, std::move(reason), {}, kind};
 }
 
 // The length of the frame at the start of the bytes once it can be told; 0 before.
@@ -85,14 +85,17 @@ CModbusReplyCheck CheckFrame(const std::vector<uint8_t>& request, const std::vec
     if (!AduOf(frame, ascii, reply))
         return {ModbusVerdict::BadChecksum, ascii ? "bad LRC" : "bad CRC", {}};
     if (request[0] == 0)
-        return Mismatch("a reply to a broadcast, from slave " + std::to_string(reply[0]));
+        return Mismatch("a reply to a broadcast, from slave " + std::to_string(reply[0]),
+                        ModbusMismatch::Slave);
     if (reply[0] != request[0])
         return Mismatch("reply from slave " + std::to_string(reply[0]) + ", the request was to " +
-                        std::to_string(request[0]));
+                            std::to_string(request[0]),
+                        ModbusMismatch::Slave);
     const bool exception = reply[1] == (request[1] | kExceptionFlag);
     if (reply[1] != request[1] && !exception)
         return Mismatch("function " + Hex2(reply[1]) + " in the reply, the request was " +
-                        Hex2(request[1]));
+                            Hex2(request[1]),
+                        ModbusMismatch::Function);
     if (exception && reply.size() != 3)
         return Mismatch("an exception reply of " + std::to_string(reply.size()) + " bytes");
     if (std::string reason = exception ? "" : DataMismatch(request, reply); !reason.empty())
@@ -110,10 +113,12 @@ CModbusReplyCheck CheckUnframed(const std::vector<uint8_t>& request,
         return {};
     if (received[0] != request[0])
         return Mismatch("reply from slave " + std::to_string(received[0]) +
-                        ", the request was to " + std::to_string(request[0]));
+                            ", the request was to " + std::to_string(request[0]),
+                        ModbusMismatch::Slave);
     if ((received[1] & ~kExceptionFlag) != request[1])
         return Mismatch("function " + Hex2(received[1]) + " in the reply, the request was " +
-                        Hex2(request[1]));
+                            Hex2(request[1]),
+                        ModbusMismatch::Function);
     return {};
 }
 

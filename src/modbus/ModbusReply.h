@@ -15,10 +15,19 @@ enum class ModbusVerdict {
     Mismatch,    // a well-formed frame that does not answer this request (reason says why)
 };
 
+// What is wrong with a reply that does not answer the request.
+enum class ModbusMismatch {
+    None,
+    Slave,    // from another slave, or to a broadcast
+    Function, // another function
+    Shape,    // the right slave and function, but the wrong length, data or echo
+};
+
 struct CModbusReplyCheck {
     ModbusVerdict verdict = ModbusVerdict::Incomplete;
     std::string reason;             // for Mismatch and BadChecksum
     std::vector<std::string> lines; // what an Ok or Exception reply carries
+    ModbusMismatch mismatch = ModbusMismatch::None;
 };
 
 // Judges everything received after the request frame (both in one framing): the frame must come

@@ -1,0 +1,183 @@
+#include "modbus/ModbusPoll.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace brivox {
+
+namespace {
+
+constexpr int kMaxBits = 2000;
+constexpr int kMaxRegisters = 125;
+
+std::vector<uint16_t> ValuesOf(const std::vector<uint8_t>& adu, int function, int count) {
+    std::vector<uint16_t> values;
+    if (function <= 0x02) {
+        for (int i = 0; i < count && 3 + static_cast<size_t>(i / 8) < adu.size(); ++i)
+            values.push_back((adu[3 + static_cast<size_t>(i / 8)] >> (i % 8)) & 1);
+        return values;
+    }
+    for (size_t at = 3; at + 1 < adu.size(); at += 2)
+        values.push_back(static_cast<uint16_t>(adu[at] << 8 | adu[at + 1]));
+    return values;
+}
+
+ModbusPollOutcome OutcomeOf(const CModbusReplyCheck& check) {
+    switch (check.verdict) {
+    case ModbusVerdict::Ok:
+        return ModbusPollOutcome::Valid;
+    case ModbusVerdict::Exception:
+        return ModbusPollOutcome::Exception;
+    case ModbusVerdict::BadChecksum:
+        return ModbusPollOutcome::BadChecksum;
+    default:
+        break;
+    }
+    switch (check.mismatch) {
+    case ModbusMismatch::Slave:
+        return ModbusPollOutcome::WrongSlave;
+    case ModbusMismatch::Function:
+        return ModbusPollOutcome::WrongFunction;
+    default:
+        return ModbusPollOutcome::WrongLength;
+    }
+}
+
+} // namespace
+
+std::string CheckModbusPollDefinition(const CModbusPollDefinition& d) {
+    if (d.slave < 1 || d.slave > 247)
+        return "the slave is 1 to 247 (a broadcast is never answered)";
+    if (d.function < 0x01 || d.function > 0x04)
+        return "the function is 01, 02, 03 or 04";
+    const int most = d.function <= 0x02 ? kMaxBits : kMaxRegisters;
+    if (d.count < 1 || d.count > most)
+        return "the count is 1 to " + std::to_string(most) + " for function 0" +
+               std::to_string(d.function);
+    if (d.start < 0 || d.start + d.count > 0x10000)
+        return "the start and count reach past address FFFF";
+    if (d.intervalMs < 0 || d.intervalMs > 3600000)
+        return "the interval is 0 to 3600000 ms";
+    if (d.timeoutMs < 1 || d.timeoutMs > 60000)
+        return "the time-out is 1 to 60000 ms";
+    return "";
+}
+
+std::string ModbusExceptionText(int code) {
+    static const char* const kNames[] = {"",
+                                         "illegal function",
+                                         "illegal data address",
+                                         "illegal data value",
+                                         "slave device failure",
+                                         "acknowledge",
+                                         "slave device busy",
+                                         "",
+                                         "memory parity error",
+                                         "",
+                                         "gateway path unavailable",
+                                         "gateway target device failed to respond"};
+    char text[24];
+    std::snprintf(text, sizeof text, "exception %02X", code & 0xFF);
+    const bool named = code > 0 && code < static_cast<int>(std::size(kNames)) && *kNames[code];
+    return named ? std::string(text) + " (" + kNames[code] + ")" : text;
+}
+
+CModbusPoll::CModbusPoll(const CModbusPollDefinition& definition,
+                         std::chrono::nanoseconds characterTime)
+    : m_definition(definition), m_quiet(characterTime * 7 / 2),
+      m_framing(MakeModbusFraming(definition.transport)),
+      m_requestAdu{
+          static_cast<uint8_t>(definition.slave),      static_cast<uint8_t>(definition.function),
+          static_cast<uint8_t>(definition.start >> 8), static_cast<uint8_t>(definition.start),
+          static_cast<uint8_t>(definition.count >> 8), static_cast<uint8_t>(definition.count)} {}
+
+CModbusPoll::Clock::time_point CModbusPoll::NextRequestDue() const {
+    const Clock::time_point byInterval =
+        m_cycleStart == Clock::time_point::min()
+            ? m_cycleStart
+            : m_cycleStart + std::chrono::milliseconds(m_definition.intervalMs);
+    const Clock::time_point byQuiet =
+        m_lastReceived == Clock::time_point::min() ? m_lastReceived : m_lastReceived + m_quiet;
+    return std::max(byInterval, byQuiet);
+}
+
+std::vector<uint8_t> CModbusPoll::TakeRequest(Clock::time_point now) {
+    if (m_awaiting || now < NextRequestDue())
+        return {};
+    m_awaiting = true;
+    m_cycleStart = m_sentAt = now;
+    m_received.clear();
+    ++m_statistics.requests;
+    return m_framing->Frame(m_requestAdu);
+}
+
+void CModbusPoll::Sent(Clock::time_point lastByteOut) {
+    if (m_awaiting)
+        m_sentAt = lastByteOut;
+}
+
+bool CModbusPoll::Receive(const uint8_t* bytes, size_t count, Clock::time_point arrival) {
+    if (count == 0)
+        return false;
+    m_lastReceived = arrival;
+    if (!m_awaiting) {
+        // The rest of a reply that came too late: counted once, and the line left to settle.
+        if (m_timedOut && !m_lateSeen)
+            ++m_statistics.late;
+        m_lateSeen = true;
+        return false;
+    }
+    m_received.insert(m_received.end(), bytes, bytes + count);
+    std::vector<uint8_t> adu;
+    const CModbusReplyCheck check = m_framing->Check(m_received, adu);
+    m_statistics.late += m_framing->TakeStaleFrames();
+    if (check.verdict == ModbusVerdict::Incomplete)
+        return false;
+    End(Judge(check, adu, arrival));
+    return true;
+}
+
+CModbusPollResult CModbusPoll::Judge(const CModbusReplyCheck& check,
+                                     const std::vector<uint8_t>& adu,
+                                     Clock::time_point arrival) const {
+    CModbusPollResult result;
+    result.outcome = OutcomeOf(check);
+    if (result.outcome == ModbusPollOutcome::Valid ||
+        result.outcome == ModbusPollOutcome::Exception)
+        result.replyMicros =
+            std::chrono::duration_cast<std::chrono::microseconds>(arrival - m_sentAt).count();
+    if (result.outcome == ModbusPollOutcome::Valid)
+        result.values = ValuesOf(adu, m_definition.function, m_definition.count);
+    else if (result.outcome == ModbusPollOutcome::Exception) {
+        result.exceptionCode = adu.size() > 2 ? adu[2] : 0;
+        result.error = ModbusExceptionText(result.exceptionCode);
+    } else
+        result.error = check.reason;
+    return result;
+}
+
+bool CModbusPoll::Expire(Clock::time_point now) {
+    if (!m_awaiting || now < m_sentAt + std::chrono::milliseconds(m_definition.timeoutMs))
+        return false;
+    CModbusPollResult result;
+    result.error = "no reply within " + std::to_string(m_definition.timeoutMs) + " ms";
+    if (!m_received.empty())
+        result.error += " (" + std::to_string(m_received.size()) + " bytes of no whole reply)";
+    End(std::move(result));
+    return true;
+}
+
+void CModbusPoll::End(CModbusPollResult result) {
+    m_awaiting = false;
+    m_timedOut = result.outcome == ModbusPollOutcome::TimedOut;
+    m_lateSeen = false;
+    m_statistics.Count(result);
+    m_result = std::move(result);
+}
+
+CModbusPoll::Clock::time_point CModbusPoll::NextWake() const {
+    return m_awaiting ? m_sentAt + std::chrono::milliseconds(m_definition.timeoutMs)
+                      : NextRequestDue();
+}
+
+} // namespace brivox
