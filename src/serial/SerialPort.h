@@ -98,6 +98,10 @@ public:
 
     // Discards both driver queues, then OnPurged.
     void Purge();
+    // One character on the line at its settings (start, data, parity and stop bits).
+    std::chrono::nanoseconds LineCharacterTime() const {
+        return std::chrono::nanoseconds(m_characterNs.load());
+    }
 
     // Switches for the field, all off by default; the first two take effect at the next Open.
     // Line errors: the driver marks bytes with a parity or framing error and BREAKs (PARMRK),

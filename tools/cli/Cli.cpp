@@ -6,13 +6,14 @@
 #include "cli/LoopbackCommand.h"
 #include "cli/ModbusCommand.h"
 #include "cli/MonitorCommand.h"
+#include "cli/PollCommand.h"
 #include "cli/PortsCommand.h"
 #include "cli/ReplayCommand.h"
 #include "cli/RespondCommand.h"
-#include "cli/TransferCommands.h"
 #include "cli/RunCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/TestCommand.h"
+#include "cli/TransferCommands.h"
 
 #include <algorithm>
 #include <ostream>
@@ -55,6 +56,7 @@ const std::vector<CCommand>& Commands() {
         LoopbackCommand(),
         BreakCommand(),
         RespondCommand(),
+        PollCommand(),
         SendFileCommand(),
         ReceiveFileCommand(),
     };
