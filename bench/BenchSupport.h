@@ -60,14 +60,16 @@ inline std::vector<char*> ArgumentVector(std::vector<std::string>& words) {
 }
 
 // Starts a program (its path first) with standard output into the file and standard error
-// dropped; its process id, or 0 when it could not start.
-inline pid_t SpawnInto(std::vector<std::string> words, const std::string& output) {
+// into errors (by default dropped); its process id, or 0 when it could not start.
+inline pid_t SpawnInto(std::vector<std::string> words, const std::string& output,
+                       const std::string& errors = "/dev/null") {
     std::vector<char*> args = ArgumentVector(words);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     pid_t pid = 0;
     const bool started = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
