@@ -39,24 +39,6 @@ const char* FunctionName(int function) {
     }
 }
 
-const char* ExceptionName(int code) {
-    static constexpr std::array<const char*, 12> kNames = {
-        "",
-        "illegal function",
-        "illegal data address",
-        "illegal data value",
-        "slave device failure",
-        "acknowledge",
-        "slave device busy",
-        "negative acknowledge",
-        "memory parity error",
-        "",
-        "gateway path unavailable",
-        "gateway target device failed to respond",
-    };
-    return code < static_cast<int>(kNames.size()) ? kNames[static_cast<size_t>(code)] : "";
-}
-
 std::string Hex2(uint32_t value) {
     return FormatNumber(static_cast<int32_t>(value), 16, 2);
 }
@@ -221,12 +203,32 @@ std::string FieldText(const CModbusField& field) {
                            ? std::to_string(value)
                            : FormatNumber(static_cast<int32_t>(value), 16, field.hexDigits));
     }
-    if (field.name == "code" && !field.values.empty() && *ExceptionName(field.values[0]) != '\0')
-        text += std::string(" ") + ExceptionName(field.values[0]);
+    if (field.name == "code" && !field.values.empty() &&
+        *ModbusExceptionName(static_cast<int>(field.values[0])) != '\0')
+        text += std::string(" ") + ModbusExceptionName(static_cast<int>(field.values[0]));
     return text;
 }
 
 } // namespace
+
+const char* ModbusExceptionName(int code) {
+    static constexpr std::array<const char*, 12> kNames = {
+        "",
+        "illegal function",
+        "illegal data address",
+        "illegal data value",
+        "slave device failure",
+        "acknowledge",
+        "slave device busy",
+        "negative acknowledge",
+        "memory parity error",
+        "",
+        "gateway path unavailable",
+        "gateway target device failed to respond",
+    };
+    return code >= 0 && code < static_cast<int>(kNames.size()) ? kNames[static_cast<size_t>(code)]
+                                                               : "";
+}
 
 CModbusFrameInfo CModbusDecoder::Decode(const std::vector<uint8_t>& frame) {
     CModbusFrameInfo info;
@@ -285,7 +287,8 @@ const char* ModbusKindName(CModbusFrameInfo::Kind kind) {
 std::string DescribeModbusFrame(const CModbusFrameInfo& info) {
     if (info.slave < 0)
         return "no MODBUS frame: " + info.problem;
-    std::string text = "slave " + std::to_string(info.slave) + " " + (info.kind == Kind::Unknown ? "function" : ModbusKindName(info.kind)) + " " +
+    std::string text = "slave " + std::to_string(info.slave) + " " +
+                       (info.kind == Kind::Unknown ? "function" : ModbusKindName(info.kind)) + " " +
                        Hex2(static_cast<uint32_t>(info.function));
     if (const char* name = FunctionName(info.function & ~kExceptionFlag); *name != '\0')
         text += std::string(" ") + name;

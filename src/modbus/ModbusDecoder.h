@@ -40,6 +40,9 @@ private:
     std::vector<uint8_t> m_request; // the last request's ADU, until a reply answers it
 };
 
+// The name of an exception code ("illegal data address"); empty for a code without one.
+const char* ModbusExceptionName(int code);
+
 // "request", "reply", "exception" or "unknown".
 const char* ModbusKindName(CModbusFrameInfo::Kind kind);
 

@@ -1,5 +1,7 @@
 #include "modbus/ModbusPoll.h"
 
+#include "modbus/ModbusDecoder.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -64,22 +66,10 @@ std::string CheckModbusPollDefinition(const CModbusPollDefinition& d) {
 }
 
 std::string ModbusExceptionText(int code) {
-    static const char* const kNames[] = {"",
-                                         "illegal function",
-                                         "illegal data address",
-                                         "illegal data value",
-                                         "slave device failure",
-                                         "acknowledge",
-                                         "slave device busy",
-                                         "",
-                                         "memory parity error",
-                                         "",
-                                         "gateway path unavailable",
-                                         "gateway target device failed to respond"};
     char text[24];
     std::snprintf(text, sizeof text, "exception %02X", code & 0xFF);
-    const bool named = code > 0 && code < static_cast<int>(std::size(kNames)) && *kNames[code];
-    return named ? std::string(text) + " (" + kNames[code] + ")" : text;
+    const std::string name = ModbusExceptionName(code);
+    return name.empty() ? text : std::string(text) + " (" + name + ")";
 }
 
 CModbusPoll::CModbusPoll(const CModbusPollDefinition& definition,
