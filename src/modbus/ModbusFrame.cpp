@@ -1,9 +1,12 @@
 #include "modbus/ModbusFrame.h"
 
 #include "modbus/ModbusChecksum.h"
+#include "modbus/ModbusIdentification.h"
 #include "util/Text.h"
 
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace brivox {
 
@@ -39,6 +42,26 @@ std::vector<std::string> DescribeRead(const std::vector<uint8_t>& adu, int quant
             line += " " + Hex4(Word(adu, 3 + i));
     }
     return {line};
+}
+
+// " 0A FF 01" for the bytes from the given one on.
+std::string HexBytes(const std::vector<uint8_t>& adu, size_t from) {
+    std::string text;
+    for (size_t i = from; i < adu.size(); ++i)
+        text += " " + FormatNumber(adu[i], 16, 2);
+    return text;
+}
+
+std::vector<std::string> DescribeDeviceIdentification(const std::vector<uint8_t>& adu) {
+    CModbusDeviceIdentification identification;
+    if (!DecodeDeviceIdentification(adu, identification))
+        return {"malformed reply: no device identification objects"};
+    std::vector<std::string> lines;
+    for (const CModbusDeviceObject& object : identification.objects)
+        lines.push_back(ModbusDeviceObjectName(object.id) + " \"" + object.value + "\"");
+    if (identification.moreFollows)
+        lines.push_back("more from object " + FormatNumber(identification.nextObject, 16, 2));
+    return lines.empty() ? std::vector<std::string>{"no objects"} : lines;
 }
 
 } // namespace
@@ -105,15 +128,45 @@ size_t RtuReplyLength(const std::vector<uint8_t>& received) {
     case 0x02:
     case 0x03:
     case 0x04:
+    case 0x11:
+    case 0x17:
         return received.size() < 3 ? 0 : 3 + received[2] + kCrcSize;
     case 0x05:
     case 0x06:
     case 0x0F:
     case 0x10:
         return 8;
+    case 0x07:
+        return 5;
+    case 0x16:
+        return 10;
+    case 0x2B: {
+        const size_t end = ModbusDeviceIdentificationEnd(received);
+        return end == 0 ? 0 : end + kCrcSize;
+    }
     default:
         return 0;
     }
+}
+
+bool RtuReplyLengthKnown(uint8_t function) {
+    static constexpr uint8_t kKnown[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07,
+                                         0x0F, 0x10, 0x11, 0x16, 0x17, 0x2B};
+    return (function & kExceptionFlag) ||
+           std::find(std::begin(kKnown), std::end(kKnown), function) != std::end(kKnown);
+}
+
+size_t ModbusDeviceIdentificationEnd(const std::vector<uint8_t>& bytes) {
+    constexpr size_t kObjectsAt = 8;
+    if (bytes.size() < kObjectsAt)
+        return 0;
+    size_t at = kObjectsAt;
+    for (int i = 0; i < bytes[kObjectsAt - 1]; ++i) {
+        if (at + 2 > bytes.size())
+            return 0;
+        at += 2 + bytes[at + 1];
+    }
+    return at;
 }
 
 bool AsciiFrameEnded(const std::vector<uint8_t>& received) {
@@ -132,7 +185,21 @@ std::vector<std::string> DescribeModbusReply(const std::vector<uint8_t>& adu, in
         return DescribeRead(adu, quantity, true);
     case 0x03:
     case 0x04:
+    case 0x17:
         return DescribeRead(adu, quantity, false);
+    case 0x07:
+        return {"exception status " + FormatNumber(adu[2], 16, 2)};
+    case 0x08:
+        return {"echo" + HexBytes(adu, 2)};
+    case 0x11:
+        return {"slave id " + DescribeSlaveId(adu)};
+    case 0x16:
+        if (adu.size() != 8)
+            return {"malformed reply: " + std::to_string(adu.size()) + " bytes"};
+        return {"masked address " + Hex4(Word(adu, 2)) + " and " + Hex4(Word(adu, 4)) + " or " +
+                Hex4(Word(adu, 6))};
+    case 0x2B:
+        return DescribeDeviceIdentification(adu);
     case 0x05:
     case 0x06:
     case 0x0F:
@@ -143,7 +210,7 @@ std::vector<std::string> DescribeModbusReply(const std::vector<uint8_t>& adu, in
                 (function == 0x05 || function == 0x06 ? " value " : " quantity ") +
                 Hex4(Word(adu, 4))};
     default:
-        return {"function " + FormatNumber(function, 16, 2) + " not understood"};
+        return {"function " + FormatNumber(function, 16, 2) + " data" + HexBytes(adu, 2)};
     }
 }
 

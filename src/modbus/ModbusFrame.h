@@ -17,6 +17,13 @@ bool AduOfAsciiFrame(const std::vector<uint8_t>& frame, std::vector<uint8_t>& ad
 // How long the RTU reply that begins with these bytes is, once they tell; 0 until then, and for
 // a function whose replies this program does not know.
 size_t RtuReplyLength(const std::vector<uint8_t>& received);
+// Whether RtuReplyLength knows the replies of this function (else a reply ends where its CRC
+// checks out).
+bool RtuReplyLengthKnown(uint8_t function);
+// Where the objects of a read device identification reply (slave, 2B, 0E, read code, conformity,
+// more follows, next object id, object count, then id, length, value each) end; 0 until the
+// header of every object is there.
+size_t ModbusDeviceIdentificationEnd(const std::vector<uint8_t>& bytes);
 // Whether an ASCII frame has ended (CR LF after the ":").
 bool AsciiFrameEnded(const std::vector<uint8_t>& received);
 

@@ -1,6 +1,7 @@
 #include "modbus/ModbusPoll.h"
 
 #include "modbus/ModbusDecoder.h"
+#include "modbus/ModbusWrite.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,9 +13,15 @@ namespace {
 constexpr int kMaxBits = 2000;
 constexpr int kMaxRegisters = 125;
 
-std::vector<uint16_t> ValuesOf(const std::vector<uint8_t>& adu, int function, int count) {
+// The coils or registers a reply carries (reads, and the read of function 17).
+std::vector<uint16_t> ValuesOf(const std::vector<uint8_t>& adu,
+                               const std::vector<uint8_t>& request) {
     std::vector<uint16_t> values;
+    const int function = request[1];
+    if (request.size() < 6 || function < 0x01 || (function > 0x04 && function != 0x17))
+        return values;
     if (function <= 0x02) {
+        const int count = request[4] << 8 | request[5];
         for (int i = 0; i < count && 3 + static_cast<size_t>(i / 8) < adu.size(); ++i)
             values.push_back((adu[3 + static_cast<size_t>(i / 8)] >> (i % 8)) & 1);
         return values;
@@ -48,6 +55,10 @@ ModbusPollOutcome OutcomeOf(const CModbusReplyCheck& check) {
 } // namespace
 
 std::string CheckModbusPollDefinition(const CModbusPollDefinition& d) {
+    if (d.timeoutMs < 1 || d.timeoutMs > 60000)
+        return "the time-out is 1 to 60000 ms";
+    if (!d.periodic)
+        return "";
     if (d.slave < 1 || d.slave > 247)
         return "the slave is 1 to 247 (a broadcast is never answered)";
     if (d.function < 0x01 || d.function > 0x04)
@@ -60,8 +71,6 @@ std::string CheckModbusPollDefinition(const CModbusPollDefinition& d) {
         return "the start and count reach past address FFFF";
     if (d.intervalMs < 0 || d.intervalMs > 3600000)
         return "the interval is 0 to 3600000 ms";
-    if (d.timeoutMs < 1 || d.timeoutMs > 60000)
-        return "the time-out is 1 to 60000 ms";
     return "";
 }
 
@@ -76,26 +85,38 @@ CModbusPoll::CModbusPoll(const CModbusPollDefinition& definition,
                          std::chrono::nanoseconds characterTime)
     : m_definition(definition), m_quiet(characterTime * 7 / 2),
       m_framing(MakeModbusFraming(definition.transport)),
-      m_requestAdu{
-          static_cast<uint8_t>(definition.slave),      static_cast<uint8_t>(definition.function),
-          static_cast<uint8_t>(definition.start >> 8), static_cast<uint8_t>(definition.start),
-          static_cast<uint8_t>(definition.count >> 8), static_cast<uint8_t>(definition.count)} {}
+      m_readAdu(ModbusReadAdu(definition.slave, definition.function, definition.start,
+                              definition.count)) {}
 
-CModbusPoll::Clock::time_point CModbusPoll::NextRequestDue() const {
-    const Clock::time_point byInterval =
-        m_cycleStart == Clock::time_point::min()
-            ? m_cycleStart
-            : m_cycleStart + std::chrono::milliseconds(m_definition.intervalMs);
-    const Clock::time_point byQuiet =
-        m_lastReceived == Clock::time_point::min() ? m_lastReceived : m_lastReceived + m_quiet;
-    return std::max(byInterval, byQuiet);
+void CModbusPoll::Queue(std::vector<uint8_t> adu) {
+    m_queue.push_back(std::move(adu));
+}
+
+CModbusPoll::Clock::time_point CModbusPoll::QuietUntil() const {
+    return m_lastReceived == Clock::time_point::min() ? m_lastReceived : m_lastReceived + m_quiet;
+}
+
+CModbusPoll::Clock::time_point CModbusPoll::NextReadDue() const {
+    if (!m_definition.periodic)
+        return Clock::time_point::max();
+    return m_cycleStart == Clock::time_point::min()
+               ? m_cycleStart
+               : m_cycleStart + std::chrono::milliseconds(m_definition.intervalMs);
 }
 
 std::vector<uint8_t> CModbusPoll::TakeRequest(Clock::time_point now) {
-    if (m_awaiting || now < NextRequestDue())
+    if (m_awaiting || now < QuietUntil())
+        return {};
+    if (!m_queue.empty()) {
+        m_requestAdu = std::move(m_queue.front());
+        m_queue.pop_front();
+    } else if (now >= NextReadDue()) {
+        m_requestAdu = m_readAdu;
+        m_cycleStart = now;
+    } else
         return {};
     m_awaiting = true;
-    m_cycleStart = m_sentAt = now;
+    m_sentAt = now;
     m_received.clear();
     ++m_statistics.requests;
     return m_framing->Frame(m_requestAdu);
@@ -132,13 +153,16 @@ CModbusPollResult CModbusPoll::Judge(const CModbusReplyCheck& check,
                                      Clock::time_point arrival) const {
     CModbusPollResult result;
     result.outcome = OutcomeOf(check);
+    result.request = m_requestAdu;
     if (result.outcome == ModbusPollOutcome::Valid ||
         result.outcome == ModbusPollOutcome::Exception)
         result.replyMicros =
             std::chrono::duration_cast<std::chrono::microseconds>(arrival - m_sentAt).count();
-    if (result.outcome == ModbusPollOutcome::Valid)
-        result.values = ValuesOf(adu, m_definition.function, m_definition.count);
-    else if (result.outcome == ModbusPollOutcome::Exception) {
+    if (result.outcome == ModbusPollOutcome::Valid) {
+        result.values = ValuesOf(adu, m_requestAdu);
+        result.reply = adu;
+    } else if (result.outcome == ModbusPollOutcome::Exception) {
+        result.reply = adu;
         result.exceptionCode = adu.size() > 2 ? adu[2] : 0;
         result.error = ModbusExceptionText(result.exceptionCode);
     } else
@@ -150,6 +174,7 @@ bool CModbusPoll::Expire(Clock::time_point now) {
     if (!m_awaiting || now < m_sentAt + std::chrono::milliseconds(m_definition.timeoutMs))
         return false;
     CModbusPollResult result;
+    result.request = m_requestAdu;
     result.error = "no reply within " + std::to_string(m_definition.timeoutMs) + " ms";
     if (!m_received.empty())
         result.error += " (" + std::to_string(m_received.size()) + " bytes of no whole reply)";
@@ -166,8 +191,9 @@ void CModbusPoll::End(CModbusPollResult result) {
 }
 
 CModbusPoll::Clock::time_point CModbusPoll::NextWake() const {
-    return m_awaiting ? m_sentAt + std::chrono::milliseconds(m_definition.timeoutMs)
-                      : NextRequestDue();
+    if (m_awaiting)
+        return m_sentAt + std::chrono::milliseconds(m_definition.timeoutMs);
+    return std::max(QuietUntil(), m_queue.empty() ? NextReadDue() : Clock::time_point::min());
 }
 
 } // namespace brivox

@@ -1,6 +1,8 @@
 // A block of coils or registers read again and again: the cycle, its reply and its statistics,
 // with no port in sight. A driver (the command line's loop, the window's timer) writes what
 // TakeRequest gives, hands over what arrives with its arrival time, and wakes at NextWake.
+// Requests queued besides (a write, the addresses of a scan) go out one at a time between the
+// reads, through the same discipline: one request on the line at once.
 #pragma once
 
 #include "modbus/ModbusFraming.h"
@@ -8,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +25,7 @@ struct CModbusPollDefinition {
     int intervalMs = 1000; // from one request to the next; 0: back to back
     int timeoutMs = 1000;  // from the request's last byte to the reply's last
     ModbusTransport transport = ModbusTransport::Rtu;
+    bool periodic = true; // false: no read of its own, only the requests queued go out
 };
 
 // Error text naming the field that is out of range, empty when the poll can run.
@@ -41,6 +45,10 @@ public:
 
     const CModbusPollDefinition& Definition() const { return m_definition; }
 
+    // A request ADU to send once, before the next read; its cycle is counted like a read's.
+    void Queue(std::vector<uint8_t> adu);
+    size_t Queued() const { return m_queue.size(); }
+
     // The request frame to write now; empty while a reply is awaited, before the interval has
     // passed or while the line is not quiet.
     std::vector<uint8_t> TakeRequest(Clock::time_point now);
@@ -58,7 +66,8 @@ public:
     const CModbusPollStatistics& Statistics() const { return m_statistics; }
 
 private:
-    Clock::time_point NextRequestDue() const;
+    Clock::time_point QuietUntil() const;
+    Clock::time_point NextReadDue() const;
     void End(CModbusPollResult result);
     CModbusPollResult Judge(const CModbusReplyCheck& check, const std::vector<uint8_t>& adu,
                             Clock::time_point arrival) const;
@@ -66,7 +75,9 @@ private:
     const CModbusPollDefinition m_definition;
     const std::chrono::nanoseconds m_quiet;
     const std::unique_ptr<CModbusFraming> m_framing;
-    std::vector<uint8_t> m_requestAdu;
+    const std::vector<uint8_t> m_readAdu;
+    std::deque<std::vector<uint8_t>> m_queue;
+    std::vector<uint8_t> m_requestAdu; // of the cycle under way
     std::vector<uint8_t> m_received;
     bool m_awaiting = false;
     bool m_timedOut = false; // the last cycle ended by its time-out

@@ -24,8 +24,10 @@ struct CModbusPollResult {
     ModbusPollOutcome outcome = ModbusPollOutcome::TimedOut;
     std::vector<uint16_t> values; // registers, or coils and inputs as 0 and 1
     int exceptionCode = 0;
-    std::string error;        // what went wrong; empty for a valid reply
-    int64_t replyMicros = -1; // from the request's last byte out to the reply's last byte in
+    std::string error;            // what went wrong; empty for a valid reply
+    int64_t replyMicros = -1;     // from the request's last byte out to the reply's last byte in
+    std::vector<uint8_t> request; // the request's ADU
+    std::vector<uint8_t> reply;   // the reply's ADU, for a valid reply or an exception
 };
 
 // The health of a poll's link, counted over its cycles.

@@ -10,6 +10,7 @@ namespace brivox {
 namespace {
 
 constexpr uint8_t kExceptionFlag = 0x80;
+constexpr uint8_t kDiagnostics = 0x08;
 
 std::string Hex2(uint8_t value) {
     return FormatNumber(value, 16, 2);
@@ -28,9 +29,24 @@ CModbusReplyCheck Mismatch(std::string reason, ModbusMismatch kind = ModbusMisma
     return {ModbusVerdict::Mismatch, std::move(reason), {}, kind};
 }
 
+// Where the first CRC that checks out ends a frame of a function whose replies have no known
+// length; 0 before.
+size_t CrcEnd(const std::vector<uint8_t>& received) {
+    std::vector<uint8_t> adu;
+    for (size_t length = 4; length <= received.size(); ++length)
+        if (AduOfRtuFrame({received.begin(), received.begin() + static_cast<long>(length)}, adu))
+            return length;
+    return 0;
+}
+
 // The length of the frame at the start of the bytes once it can be told; 0 before.
-size_t FrameLength(const std::vector<uint8_t>& received, bool ascii) {
+size_t FrameLength(const std::vector<uint8_t>& requestFrame, const std::vector<uint8_t>& received,
+                   bool ascii) {
     if (!ascii) {
+        if (received.size() >= 2 && received[1] == kDiagnostics)
+            return received.size() >= requestFrame.size() ? requestFrame.size() : 0;
+        if (received.size() >= 2 && !RtuReplyLengthKnown(received[1]))
+            return CrcEnd(received);
         const size_t length = RtuReplyLength(received);
         return received.size() >= length ? length : 0;
     }
@@ -49,10 +65,50 @@ size_t ReadByteCount(uint8_t function, uint16_t quantity) {
     return function <= 0x02 ? (quantity + 7u) / 8u : 2u * quantity;
 }
 
+// Functions whose reply is the request itself.
+bool EchoedWhole(uint8_t function) {
+    return function == 0x05 || function == 0x06 || function == kDiagnostics || function == 0x16;
+}
+
+std::string ByteCountMismatch(const std::vector<uint8_t>& reply) {
+    const size_t count = reply.size() > 2 ? reply[2] : 0;
+    if (reply.size() < 3 || reply.size() != 3 + count)
+        return "byte count " + std::to_string(count) + " but " +
+               std::to_string(reply.size() < 3 ? 0 : reply.size() - 3) + " data bytes";
+    return "";
+}
+
+// The replies of the functions beyond the reads and writes of coils and registers.
+std::string OtherDataMismatch(const std::vector<uint8_t>& request,
+                              const std::vector<uint8_t>& reply) {
+    switch (request[1]) {
+    case 0x07:
+        return reply.size() == 3
+                   ? ""
+                   : "an exception status of " + std::to_string(reply.size()) + " bytes";
+    case kDiagnostics:
+    case 0x16:
+        return reply == request ? "" : "the reply does not echo the request";
+    case 0x11:
+        return ByteCountMismatch(reply);
+    case 0x2B:
+        return reply.size() > 2 && request.size() > 2 && reply[2] == request[2] &&
+                       (reply[2] != 0x0E || ModbusDeviceIdentificationEnd(reply) == reply.size())
+                   ? ""
+                   : "no device identification objects";
+    default:
+        return ""; // a function of the device's own: any reply of it answers
+    }
+}
+
 // The reply's data against the request's, for a reply with the right slave and function.
 std::string DataMismatch(const std::vector<uint8_t>& request, const std::vector<uint8_t>& reply) {
     const uint8_t function = request[1];
-    if (function >= 0x01 && function <= 0x04) {
+    const bool readsOrWrites = (function >= 0x01 && function <= 0x06) || function == 0x0F ||
+                               function == 0x10 || function == 0x17;
+    if (!readsOrWrites || request.size() < 6)
+        return OtherDataMismatch(request, reply);
+    if ((function >= 0x01 && function <= 0x04) || function == 0x17) {
         const uint16_t quantity = Word(request, 4);
         const size_t expected = ReadByteCount(function, quantity);
         const size_t count = reply.size() > 2 ? reply[2] : 0;
@@ -60,10 +116,7 @@ std::string DataMismatch(const std::vector<uint8_t>& request, const std::vector<
             return "byte count " + std::to_string(count) + " in the reply, " +
                    std::to_string(expected) + " for the " + std::to_string(quantity) +
                    (function <= 0x02 ? " coils asked" : " registers asked");
-        if (reply.size() != 3 + count)
-            return "byte count " + std::to_string(count) + " but " +
-                   std::to_string(reply.size() - 3) + " data bytes";
-        return "";
+        return ByteCountMismatch(reply);
     }
     const bool single = function == 0x05 || function == 0x06;
     const char* what = single ? "value" : "quantity";
@@ -132,15 +185,14 @@ bool IsBroadcastRequest(const std::vector<uint8_t>& requestFrame, bool ascii) {
 CModbusReplyCheck CheckModbusReply(const std::vector<uint8_t>& requestFrame,
                                    const std::vector<uint8_t>& received, bool ascii) {
     std::vector<uint8_t> request;
-    if (!AduOf(requestFrame, ascii, request) || request.size() < 6)
+    if (!AduOf(requestFrame, ascii, request))
         return Mismatch("the request is no MODBUS frame");
     if (received.empty())
         return {};
-    const bool writeSingle = request[1] == 0x05 || request[1] == 0x06;
     if (StartsWith(received, requestFrame) &&
-        (!writeSingle || received.size() > requestFrame.size()))
+        (!EchoedWhole(request[1]) || received.size() > requestFrame.size()))
         return Mismatch("an echo of the request (an RS-485 adapter that hears itself?)");
-    const size_t length = FrameLength(received, ascii);
+    const size_t length = FrameLength(requestFrame, received, ascii);
     if (length == 0)
         return CheckUnframed(request, received, ascii);
     const std::vector<uint8_t> frame(received.begin(), received.begin() + length);

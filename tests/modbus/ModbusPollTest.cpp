@@ -180,8 +180,8 @@ TEST(ModbusPollTest, StatisticsSummariseCountsAndReplyTimes) {
     CModbusPollStatistics statistics;
     statistics.requests = 4;
     for (int64_t micros : {1000, 1200, 3000})
-        statistics.Count({ModbusPollOutcome::Valid, {}, 0, "", micros});
-    statistics.Count({ModbusPollOutcome::Exception, {}, 6, "", 900});
+        statistics.Count({ModbusPollOutcome::Valid, {}, 0, "", micros, {}, {}});
+    statistics.Count({ModbusPollOutcome::Exception, {}, 6, "", 900, {}, {}});
     EXPECT_EQ(statistics.Summary(false),
               "requests 4, valid 3, time-outs 0, CRC errors 0, exceptions 1 (06: 1), wrong slave "
               "0, wrong function 0, wrong length 0, late 0; reply time min 0.90 median 1.00 p99 "
@@ -219,6 +219,41 @@ TEST(ModbusPollTest, ADefinitionOutOfRangeIsRefusedByName) {
         c.spoil(d);
         EXPECT_EQ(CheckModbusPollDefinition(d).rfind(c.error, 0), 0u) << c.error;
     }
+}
+
+} // namespace
+} // namespace brivox
+
+namespace brivox {
+namespace {
+
+TEST(ModbusPollTest, QueuedRequestsGoOutBetweenTheReadsOneAtATime) {
+    CModbusPoll poll(Definition(ModbusTransport::Rtu), kCharacter);
+    const Bytes write = {0x01, 0x06, 0x00, 0x10, 0x12, 0x34};
+    EXPECT_EQ(poll.TakeRequest(kT0), RtuFrameOf({0x01, 0x03, 0x00, 0x10, 0x00, 0x02}));
+    poll.Queue(write);
+    EXPECT_TRUE(poll.TakeRequest(kT0 + 1ms).empty()) << "a reply is awaited";
+    const Bytes reply = RtuFrameOf(kTwoRegisters);
+    ASSERT_TRUE(poll.Receive(reply.data(), reply.size(), kT0 + 5ms));
+    EXPECT_EQ(poll.NextWake(), kT0 + 5ms + 3500us) << "the queued write waits for quiet only";
+    EXPECT_EQ(poll.TakeRequest(kT0 + 9ms), RtuFrameOf(write));
+    const Bytes confirmed = RtuFrameOf(write);
+    ASSERT_TRUE(poll.Receive(confirmed.data(), confirmed.size(), kT0 + 12ms));
+    EXPECT_EQ(poll.LastResult().outcome, ModbusPollOutcome::Valid);
+    EXPECT_EQ(poll.LastResult().reply, write);
+    EXPECT_TRUE(poll.LastResult().values.empty());
+    EXPECT_EQ(poll.NextWake(), kT0 + 100ms) << "the next read keeps its interval";
+    EXPECT_EQ(poll.Statistics().requests, 2);
+
+    CModbusPollDefinition queuedOnly = Definition(ModbusTransport::Rtu);
+    queuedOnly.periodic = false;
+    CModbusPoll scan(queuedOnly, kCharacter);
+    EXPECT_TRUE(scan.TakeRequest(kT0).empty()) << "no read of its own";
+    scan.Queue({0x05, 0x03, 0x00, 0x00, 0x00, 0x01});
+    EXPECT_EQ(scan.TakeRequest(kT0), RtuFrameOf({0x05, 0x03, 0x00, 0x00, 0x00, 0x01}));
+    ASSERT_TRUE(scan.Expire(kT0 + 50ms));
+    EXPECT_EQ(scan.LastResult().request[0], 0x05);
+    EXPECT_EQ(scan.NextWake(), Clock::time_point::max());
 }
 
 } // namespace

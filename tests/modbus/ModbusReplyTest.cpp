@@ -106,3 +106,64 @@ TEST(ModbusReplyTest, FramesThatAreCutCorruptOrFollowedByMore) {
 
 } // namespace
 } // namespace brivox
+
+namespace brivox {
+namespace {
+
+// The functions beyond reads and writes: each reply judged, and not taken before its last byte.
+TEST(ModbusReplyTest, JudgesTheOtherFunctionsByTheirOwnShape) {
+    const Bytes echo = {0x01, 0x08, 0x00, 0x00, 0x12, 0x34};
+    const Bytes mask = {0x01, 0x16, 0x00, 0x04, 0x00, 0xF2, 0x00, 0x25};
+    const Bytes readWrite = {0x01, 0x17, 0x00, 0x03, 0x00, 0x02, 0x00,
+                             0x10, 0x00, 0x01, 0x02, 0x00, 0xFF};
+    const Bytes identify = {0x01, 0x2B, 0x0E, 0x01, 0x00};
+    const struct {
+        Bytes request;
+        Bytes reply;
+        ModbusVerdict verdict;
+        const char* said;
+    } cases[] = {
+        {{0x01, 0x07}, {0x01, 0x07, 0x6D}, ModbusVerdict::Ok, "exception status 6D"},
+        {echo, echo, ModbusVerdict::Ok, "echo 00 00 12 34"},
+        {echo,
+         {0x01, 0x08, 0x00, 0x00, 0x12, 0x35},
+         ModbusVerdict::Mismatch,
+         "the reply does not echo the request"},
+        {{0x01, 0x11},
+         {0x01, 0x11, 0x06, 0x0A, 0xFF, 'P', 'U', 'M', 'P'},
+         ModbusVerdict::Ok,
+         "slave id 0A FF 50 55 4D 50 \"PUMP\""},
+        {mask, mask, ModbusVerdict::Ok, "masked address 0004 and 00F2 or 0025"},
+        {readWrite, {0x01, 0x17, 0x04, 0, 1, 0, 2}, ModbusVerdict::Ok, "registers 0001 0002"},
+        {readWrite,
+         {0x01, 0x17, 0x02, 0, 1},
+         ModbusVerdict::Mismatch,
+         "byte count 2 in the reply, 4 for the 2 registers asked"},
+        {identify,
+         {0x01, 0x2B, 0x0E, 0x01, 0x01, 0x00, 0x00, 0x02, 0x00, 0x03, 'A', 'C', 'M', 0x01, 0x02,
+          'P', '1'},
+         ModbusVerdict::Ok,
+         "vendor \"ACM\""},
+        {{0x01, 0x41, 0x01}, {0x01, 0x41, 0x09, 0x09}, ModbusVerdict::Ok, "function 41 data 09 09"},
+        {{0x01, 0x41, 0x01}, {0x01, 0xC1, 0x01}, ModbusVerdict::Exception, "exception 01"},
+    };
+    for (const bool ascii : {false, true}) {
+        auto frame = [ascii](const Bytes& adu) {
+            return ascii ? AsciiFrameOf(adu) : RtuFrameOf(adu);
+        };
+        for (const auto& c : cases) {
+            const Bytes reply = frame(c.reply);
+            const CModbusReplyCheck check = CheckModbusReply(frame(c.request), reply, ascii);
+            EXPECT_EQ(check.verdict, c.verdict) << c.said << (ascii ? " ascii" : " rtu");
+            const std::string said = check.lines.empty() ? check.reason : check.lines.front();
+            EXPECT_EQ(said, c.said);
+            const Bytes cut(reply.begin(), reply.end() - 1);
+            EXPECT_EQ(CheckModbusReply(frame(c.request), cut, ascii).verdict,
+                      ModbusVerdict::Incomplete)
+                << c.said << (ascii ? " ascii" : " rtu");
+        }
+    }
+}
+
+} // namespace
+} // namespace brivox

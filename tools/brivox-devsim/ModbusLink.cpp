@@ -7,6 +7,15 @@ namespace brivox::devsim {
 
 namespace {
 
+// An echo request carries any data: it ends where its CRC first checks out.
+size_t EchoRequestLength(const std::vector<uint8_t>& bytes) {
+    std::vector<uint8_t> adu;
+    for (size_t length = 6; length <= bytes.size(); ++length)
+        if (AduOfRtuFrame({bytes.begin(), bytes.begin() + static_cast<long>(length)}, adu))
+            return length;
+    return 0;
+}
+
 // The length of the RTU request frame at the start of the bytes, or 0 while it cannot be told.
 size_t RtuRequestLength(const std::vector<uint8_t>& bytes) {
     if (bytes.size() < 2)
@@ -16,6 +25,16 @@ size_t RtuRequestLength(const std::vector<uint8_t>& bytes) {
         return 8;
     if ((function == 0x0F || function == 0x10) && bytes.size() >= 7)
         return 9 + bytes[6];
+    if (function == 0x07 || function == 0x11)
+        return 4;
+    if (function == 0x16)
+        return 10;
+    if (function == 0x17 && bytes.size() >= 11)
+        return 13 + bytes[10];
+    if (function == 0x2B)
+        return 7;
+    if (function == 0x08)
+        return EchoRequestLength(bytes);
     return 0;
 }
 

@@ -1,6 +1,8 @@
 #include "brivox-devsim/ModbusSlave.h"
 
 #include <cstddef>
+#include <iterator>
+#include <string>
 
 namespace brivox::devsim {
 
@@ -10,6 +12,11 @@ constexpr int kMaxReadBits = 2000;
 constexpr int kMaxReadRegisters = 125;
 constexpr int kMaxWriteBits = 0x7B0;
 constexpr int kMaxWriteRegisters = 123;
+constexpr int kMaxReadWriteRegisters = 121;
+constexpr const char* kIdentificationObjects[] = {"Brivox", "BRIVOX-DEVSIM", "1.0"};
+constexpr uint8_t kReadDeviceIdentification = 0x0E;
+constexpr uint8_t kIndividualAccess = 0x04;
+constexpr uint8_t kBasicIdentification = 0x81; // basic objects, streamed or one at a time
 
 std::vector<uint8_t> Exception(uint8_t function, uint8_t code) {
     return {static_cast<uint8_t>(function | 0x80), code};
@@ -68,6 +75,18 @@ std::vector<uint8_t> CModbusSlave::Process(const std::vector<uint8_t>& pdu) {
         return WriteCoils(request);
     case 0x10:
         return WriteRegisters(request);
+    case 0x07:
+        return ExceptionStatus(request);
+    case 0x08:
+        return Diagnostics(request);
+    case 0x11:
+        return ReportSlaveId(request);
+    case 0x16:
+        return MaskWriteRegister(request);
+    case 0x17:
+        return ReadWriteRegisters(request);
+    case 0x2B:
+        return DeviceIdentification(request);
     default:
         return Exception(request.Function(), kIllegalFunction);
     }
@@ -142,6 +161,91 @@ std::vector<uint8_t> CModbusSlave::WriteRegisters(const CRequest& request) {
     for (int i = 0; i < quantity; ++i)
         m_holding[request.Address() + i] = static_cast<uint16_t>(request.Word(6 + 2 * i));
     return {request.pdu.begin(), request.pdu.begin() + 5};
+}
+
+std::vector<uint8_t> CModbusSlave::ExceptionStatus(const CRequest& request) const {
+    if (request.pdu.size() != 1)
+        return Exception(request.Function(), kIllegalDataValue);
+    uint8_t status = 0;
+    for (int i = 0; i < 8; ++i)
+        status = static_cast<uint8_t>(status | (m_coils[i] ? 1 << i : 0));
+    return {request.Function(), status};
+}
+
+std::vector<uint8_t> CModbusSlave::Diagnostics(const CRequest& request) const {
+    if (request.pdu.size() < 3 || request.Word(1) != 0x0000)
+        return Exception(request.Function(), kIllegalFunction); // only "return query data"
+    return request.pdu;
+}
+
+std::vector<uint8_t> CModbusSlave::ReportSlaveId(const CRequest& request) const {
+    if (request.pdu.size() != 1)
+        return Exception(request.Function(), kIllegalDataValue);
+    const std::string id = kIdentificationObjects[1];
+    std::vector<uint8_t> reply = {request.Function(), static_cast<uint8_t>(id.size() + 1)};
+    reply.insert(reply.end(), id.begin(), id.end());
+    reply.push_back(0xFF); // running
+    return reply;
+}
+
+std::vector<uint8_t> CModbusSlave::MaskWriteRegister(const CRequest& request) {
+    if (request.pdu.size() != 7)
+        return Exception(request.Function(), kIllegalDataValue);
+    if (!request.InTable(1))
+        return Exception(request.Function(), kIllegalDataAddress);
+    const int andMask = request.Word(3);
+    const int orMask = request.Word(5);
+    uint16_t& value = m_holding[request.Address()];
+    value = static_cast<uint16_t>((value & andMask) | (orMask & ~andMask));
+    return request.pdu;
+}
+
+std::vector<uint8_t> CModbusSlave::ReadWriteRegisters(const CRequest& request) {
+    const int writeCount = request.pdu.size() >= 10 ? request.Word(7) : 0;
+    const int readCount = request.pdu.size() >= 10 ? request.Quantity() : 0;
+    if (readCount < 1 || readCount > kMaxReadRegisters || writeCount < 1 ||
+        writeCount > kMaxReadWriteRegisters || request.pdu[9] != writeCount * 2 ||
+        request.pdu.size() != 10 + static_cast<size_t>(writeCount) * 2)
+        return Exception(request.Function(), kIllegalDataValue);
+    const int writeStart = request.Word(5);
+    if (!request.InTable(readCount) || writeStart + writeCount > kTableSize)
+        return Exception(request.Function(), kIllegalDataAddress);
+    for (int i = 0; i < writeCount; ++i)
+        m_holding[writeStart + i] = static_cast<uint16_t>(request.Word(10 + 2 * i));
+    std::vector<uint8_t> reply = {request.Function(), static_cast<uint8_t>(readCount * 2)};
+    for (int i = 0; i < readCount; ++i) {
+        reply.push_back(static_cast<uint8_t>(m_holding[request.Address() + i] >> 8));
+        reply.push_back(static_cast<uint8_t>(m_holding[request.Address() + i]));
+    }
+    return reply;
+}
+
+std::vector<uint8_t> CModbusSlave::DeviceIdentification(const CRequest& request) const {
+    const int objects = static_cast<int>(std::size(kIdentificationObjects));
+    if (request.pdu.size() != 4 || request.pdu[1] != kReadDeviceIdentification ||
+        request.pdu[2] < 1 || request.pdu[2] > kIndividualAccess)
+        return Exception(request.Function(), kIllegalDataValue);
+    const bool individual = request.pdu[2] == kIndividualAccess;
+    int first = request.pdu[3];
+    if (first >= objects && individual)
+        return Exception(request.Function(), kIllegalDataAddress);
+    if (first >= objects)
+        first = 0; // a stream from an unknown object starts again at the first
+    const int last = individual ? first : objects - 1;
+    std::vector<uint8_t> reply = {request.Function(),
+                                  kReadDeviceIdentification,
+                                  request.pdu[2],
+                                  kBasicIdentification,
+                                  0x00 /* no more */,
+                                  0x00,
+                                  static_cast<uint8_t>(last - first + 1)};
+    for (int id = first; id <= last; ++id) {
+        const std::string value = kIdentificationObjects[id];
+        reply.push_back(static_cast<uint8_t>(id));
+        reply.push_back(static_cast<uint8_t>(value.size()));
+        reply.insert(reply.end(), value.begin(), value.end());
+    }
+    return reply;
 }
 
 } // namespace brivox::devsim

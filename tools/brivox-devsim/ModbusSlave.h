@@ -6,9 +6,11 @@
 namespace brivox::devsim {
 
 // The data of a MODBUS slave and its answers to request PDUs (function code first) for the
-// functions 01, 02, 03, 04, 05, 06, 0F and 10. The tables start with a pattern that is easy to
-// recognise: coil a is on when a is a multiple of 3, discrete input a when a is even, holding
-// register a holds a, input register a holds 0x8000 + a.
+// functions 01, 02, 03, 04, 05, 06, 0F and 10, and 07 (exception status: coils 0 to 7), 08
+// sub-function 00 (echo), 11 (report slave ID), 16 (mask write), 17 (write, then read,
+// registers) and 2B/0E (device identification: vendor, product code, revision). The tables start
+// with a pattern that is easy to recognise: coil a is on when a is a multiple of 3, discrete input
+// a when a is even, holding register a holds a, input register a holds 0x8000 + a.
 class CModbusSlave {
 public:
     static constexpr int kTableSize = 5000;
@@ -37,6 +39,12 @@ private:
     std::vector<uint8_t> WriteSingleRegister(const CRequest& request);
     std::vector<uint8_t> WriteCoils(const CRequest& request);
     std::vector<uint8_t> WriteRegisters(const CRequest& request);
+    std::vector<uint8_t> ExceptionStatus(const CRequest& request) const;
+    std::vector<uint8_t> Diagnostics(const CRequest& request) const;
+    std::vector<uint8_t> ReportSlaveId(const CRequest& request) const;
+    std::vector<uint8_t> MaskWriteRegister(const CRequest& request);
+    std::vector<uint8_t> ReadWriteRegisters(const CRequest& request);
+    std::vector<uint8_t> DeviceIdentification(const CRequest& request) const;
 
     std::vector<bool> m_coils;
     std::vector<bool> m_discreteInputs;

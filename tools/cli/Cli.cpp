@@ -3,6 +3,7 @@
 #include "cli/BreakCommand.h"
 #include "cli/CompileCommand.h"
 #include "cli/EscapingStream.h"
+#include "cli/IdentCommand.h"
 #include "cli/LoopbackCommand.h"
 #include "cli/ModbusCommand.h"
 #include "cli/MonitorCommand.h"
@@ -11,9 +12,11 @@
 #include "cli/ReplayCommand.h"
 #include "cli/RespondCommand.h"
 #include "cli/RunCommand.h"
+#include "cli/ScanCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/TestCommand.h"
 #include "cli/TransferCommands.h"
+#include "cli/WriteCommand.h"
 
 #include <algorithm>
 #include <ostream>
@@ -57,6 +60,10 @@ const std::vector<CCommand>& Commands() {
         BreakCommand(),
         RespondCommand(),
         PollCommand(),
+        WriteCommand(),
+        ScanCommand(),
+        IdentCommand(),
+        RequestCommand(),
         SendFileCommand(),
         ReceiveFileCommand(),
     };
