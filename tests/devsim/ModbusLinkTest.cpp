@@ -62,11 +62,11 @@ TEST(ModbusLinkTest, RtuFramesAcrossChunksAndBackToBack) {
 
 TEST(ModbusLinkTest, RtuFrameOfUnknownLengthEndsWithThePause) {
     CModbusLink link(ModbusFraming::Rtu, 1);
-    EXPECT_TRUE(Feed(link, RtuFrameOf({0x01, 0x07})).empty());
+    EXPECT_TRUE(Feed(link, RtuFrameOf({0x01, 0x41})).empty());
     EXPECT_EQ(link.QuietMs(), CModbusLink::kRtuPauseMs);
     auto exchanges = link.Quiet();
     ASSERT_EQ(exchanges.size(), 1u);
-    EXPECT_EQ(exchanges[0].reply, RtuFrameOf({0x01, 0x87, 0x01}));
+    EXPECT_EQ(exchanges[0].reply, RtuFrameOf({0x01, 0xC1, 0x01}));
     // Noise is dropped at the pause, and the next frame is read from its start.
     EXPECT_TRUE(Feed(link, {0x01, 0x2B, 0x55}).empty());
     exchanges = link.Quiet();

@@ -13,7 +13,8 @@ namespace brivox::devsim {
 
 const char kDevsimUsage[] =
     "usage: brivox-devsim (--echo | --reply WHEN=ANSWER... | --modbus rtu|ascii [--slave N]\n"
-    "                     | --rules FILE | --program \"COMMAND ARGS\")\n"
+    "                     | --modbus-tcp PORT [--slave N] | --rules FILE\n"
+    "                     | --program \"COMMAND ARGS\")\n"
     "                     [--register N|free | --port DEVICE [--settings S]]\n"
     "                     [--tap] [--drop-every N] [--corrupt-every N] [--seconds N]\n"
     "                     [--rs485-echo] [-v]\n"
@@ -22,11 +23,15 @@ const char kDevsimUsage[] =
     "  --echo             answer every byte with itself\n"
     "  --reply W=A        when the bytes received end with W, answer A (hex, repeatable:\n"
     "                     the first rule that matches answers)\n"
-    "  --modbus rtu|ascii a MODBUS slave (functions 01 02 03 04 05 06 0F 10) with 5000\n"
-    "                     coils, discrete inputs, holding and input registers: coil a is on\n"
-    "                     when a is a multiple of 3, input a when a is even, holding\n"
-    "                     register a holds a, input register a holds 0x8000 + a\n"
-    "  --slave N          the slave address, 1 to 247 (default 1)\n"
+    "  --modbus rtu|ascii a MODBUS slave (functions 01 02 03 04 05 06 0F 10, 07, 08/00,\n"
+    "                     11, 16, 17 and 2B/0E) with 5000 coils, discrete inputs, holding\n"
+    "                     and input registers: coil a is on when a is a multiple of 3,\n"
+    "                     input a when a is even, holding register a holds a, input\n"
+    "                     register a holds 0x8000 + a\n"
+    "  --modbus-tcp PORT  the same slave as a MODBUS TCP server on 127.0.0.1:PORT (0: a\n"
+    "                     free port); the first line is modbustcp://127.0.0.1:PORT\n"
+    "  --slave N[,N...]   the slave addresses (unit ids) it answers for, 1 to 247\n"
+    "                     (default 1); several share the tables\n"
     "  --rules FILE       answer as the rules of FILE say (brivox-cli(1), RULES FILES);\n"
     "                     marks are logged\n"
     "  --program \"C A\"    run command C with arguments A as the device: what arrives\n"
@@ -67,16 +72,45 @@ std::string MakeReplyModel(const std::vector<std::string>& texts, CDevsimOptions
     return "";
 }
 
+// --slave 1 or --slave 1,5,9: the addresses one set of tables answers for.
+std::string ParseSlaves(const std::string& text, std::vector<uint8_t>& addresses) {
+    for (const std::string& piece : SplitText(text, ",")) {
+        const int address = NumberIn(TrimText(piece), 1, 247);
+        if (address < 0)
+            return "--slave takes addresses of 1 to 247, several separated by commas";
+        addresses.push_back(static_cast<uint8_t>(address));
+    }
+    return "";
+}
+
 std::string MakeModbusModel(const cli::CCliArguments& args, CDevsimOptions& options) {
-    const std::string framing = args.Value("--modbus");
+    const std::string framing = args.Has("--modbus-tcp") ? "rtu" : args.Value("--modbus");
     if (framing != "rtu" && framing != "ascii")
         return "--modbus takes rtu or ascii";
-    const int address = NumberIn(args.Value("--slave", "1"), 1, 247);
-    if (address < 0)
-        return "--slave takes 1 to 247";
-    options.model =
-        std::make_unique<CModbusLink>(framing == "rtu" ? ModbusFraming::Rtu : ModbusFraming::Ascii,
-                                      static_cast<uint8_t>(address));
+    std::vector<uint8_t> addresses;
+    if (std::string error = ParseSlaves(args.Value("--slave", "1"), addresses); !error.empty())
+        return error;
+    auto link = std::make_unique<CModbusLink>(
+        framing == "rtu" ? ModbusFraming::Rtu : ModbusFraming::Ascii, addresses[0]);
+    for (size_t i = 1; i < addresses.size(); ++i)
+        link->AlsoAnswerFor(addresses[i]);
+    if (!args.Has("--modbus-tcp")) {
+        options.model = std::move(link);
+        return "";
+    }
+    options.modbusTcpPort = NumberIn(args.Value("--modbus-tcp"), 0, 65535);
+    if (options.modbusTcpPort < 0)
+        return "--modbus-tcp takes a port number, 0 to 65535 (0: any free port)";
+    options.tcpSlave = std::move(link);
+    return "";
+}
+
+// What only a serial line has.
+std::string CheckTcpOptions(const cli::CCliArguments& args) {
+    for (const char* name : {"--port", "--settings", "--register", "--tap", "--drop-every",
+                             "--corrupt-every", "--rs485-echo"})
+        if (args.Has(name))
+            return std::string(name) + " goes with a serial line, not with --modbus-tcp";
     return "";
 }
 
@@ -90,13 +124,17 @@ std::string MakeRulesModel(const std::string& path, CDevsimOptions& options) {
 
 std::string MakeModel(const cli::CCliArguments& args, CDevsimOptions& options) {
     const int kinds = args.Has("--echo") + args.Has("--reply") + args.Has("--modbus") +
-                      args.Has("--rules") + args.Has("--program");
+                      args.Has("--rules") + args.Has("--program") + args.Has("--modbus-tcp");
     if (kinds != 1)
-        return "choose one of --echo, --reply, --modbus, --rules and --program";
+        return "choose one of --echo, --reply, --modbus, --modbus-tcp, --rules and --program";
     if (args.Has("--rules"))
         return MakeRulesModel(args.Value("--rules"), options);
-    if (args.Has("--slave") && !args.Has("--modbus"))
-        return "--slave goes with --modbus";
+    if (args.Has("--slave") && !args.Has("--modbus") && !args.Has("--modbus-tcp"))
+        return "--slave goes with --modbus and --modbus-tcp";
+    if (args.Has("--modbus-tcp")) {
+        const std::string error = CheckTcpOptions(args);
+        return error.empty() ? MakeModbusModel(args, options) : error;
+    }
     if (args.Has("--echo"))
         options.model = std::make_unique<CEchoModel>();
     if (args.Has("--program")) {
@@ -126,7 +164,7 @@ std::string ParseDevsimOptions(const std::vector<std::string>& args, CDevsimOpti
         {"-v", false},          {"--help", false},         {"--tap", false},
         {"--drop-every", true}, {"--corrupt-every", true}, {"--rs485-echo", false},
         {"--rules", true},      {"--port", true},          {"--settings", true},
-        {"--program", true},
+        {"--program", true},    {"--modbus-tcp", true},
     };
     if (std::string error = parsed.Parse(args, known); !error.empty())
         return error;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "brivox-devsim/DeviceModel.h"
+#include "brivox-devsim/ModbusLink.h"
 
 #include <memory>
 #include <string>
@@ -22,6 +23,8 @@ struct CDevsimOptions {
     bool verbose = false;             // log every request and reply as hex lines
     bool lineEcho = false;            // echo every received byte first, as an RS-485 adapter does
     bool help = false;
+    std::unique_ptr<CModbusLink> tcpSlave; // with --modbus-tcp, in place of a model
+    int modbusTcpPort = 0;
 };
 
 extern const char kDevsimUsage[];

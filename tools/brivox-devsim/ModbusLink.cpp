@@ -3,6 +3,8 @@
 #include "brivox-devsim/ReplyModel.h"
 #include "modbus/ModbusFrame.h"
 
+#include <algorithm>
+
 namespace brivox::devsim {
 
 namespace {
@@ -103,15 +105,21 @@ CExchange CModbusLink::AsciiFrame() {
 }
 
 CExchange CModbusLink::Answer(std::vector<uint8_t> request, const std::vector<uint8_t>& adu) {
+    const std::vector<uint8_t> reply = ReplyTo(adu);
+    return {std::move(request), reply.empty() ? reply : Frame(reply)};
+}
+
+std::vector<uint8_t> CModbusLink::ReplyTo(const std::vector<uint8_t>& adu) {
     const uint8_t address = adu[0];
-    if (address != m_address && address != 0)
-        return {std::move(request), {}};
-    std::vector<uint8_t> reply = {m_address};
+    if (address != 0 &&
+        std::find(m_addresses.begin(), m_addresses.end(), address) == m_addresses.end())
+        return {};
     const std::vector<uint8_t> pdu = m_slave.Process({adu.begin() + 1, adu.end()});
     if (address == 0 || pdu.empty())
-        return {std::move(request), {}};
+        return {};
+    std::vector<uint8_t> reply = {address};
     reply.insert(reply.end(), pdu.begin(), pdu.end());
-    return {std::move(request), Frame(reply)};
+    return reply;
 }
 
 std::vector<uint8_t> CModbusLink::Frame(const std::vector<uint8_t>& adu) const {

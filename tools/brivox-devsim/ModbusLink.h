@@ -20,7 +20,14 @@ public:
     static constexpr int kAsciiPauseMs = 1000;
     static constexpr size_t kAsciiFrameLimit = 513;
 
-    CModbusLink(ModbusFraming framing, uint8_t address) : m_framing(framing), m_address(address) {}
+    CModbusLink(ModbusFraming framing, uint8_t address)
+        : m_framing(framing), m_addresses{address} {}
+
+    // Answers for this address too, from the same tables (several devices on one bus).
+    void AlsoAnswerFor(uint8_t address) { m_addresses.push_back(address); }
+    // The reply ADU to a request ADU (address and PDU) checked already; empty when the request is
+    // for another address or a broadcast.
+    std::vector<uint8_t> ReplyTo(const std::vector<uint8_t>& adu);
 
     std::vector<CExchange> Receive(const uint8_t* bytes, size_t count) override;
     int QuietMs() const override;
@@ -38,7 +45,7 @@ private:
     CExchange AsciiFrame();
 
     const ModbusFraming m_framing;
-    const uint8_t m_address;
+    std::vector<uint8_t> m_addresses;
     CModbusSlave m_slave;
     std::vector<uint8_t> m_pending;
 };

@@ -1,8 +1,28 @@
 #include "brivox-devsim/Devsim.h"
 #include "brivox-devsim/DevsimOptions.h"
+#include "brivox-devsim/ModbusTcpServer.h"
 #include "cli/StopSignals.h"
 
 #include <iostream>
+
+namespace {
+
+int ServeModbusTcp(brivox::devsim::CModbusLink& slave,
+                   const brivox::devsim::CDevsimOptions& options, int stopFd) {
+    brivox::devsim::CModbusTcpServer server(slave, std::cout, options.verbose);
+    std::string error = server.Listen(options.modbusTcpPort);
+    if (error.empty()) {
+        std::cout << "modbustcp://127.0.0.1:" << server.Port() << std::endl;
+        error = server.Serve(options.seconds, stopFd);
+    }
+    if (!error.empty()) {
+        std::cerr << "brivox-devsim: " << error << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     using namespace brivox::devsim;
@@ -18,6 +38,8 @@ int main(int argc, char** argv) {
     }
     // Ending by a signal goes through the normal exit, so that the port-map link is removed.
     const int stopFd = brivox::cli::StopSignalDescriptor();
+    if (options.tcpSlave)
+        return ServeModbusTcp(*options.tcpSlave, options, stopFd);
 
     CDevsim devsim(*options.model, CLineFault(options.dropEvery, options.corruptEvery), std::cout,
                    options.verbose);
