@@ -75,6 +75,7 @@ public:
     }
 
     int TakeStaleFrames() override { return std::exchange(m_stale, 0); }
+    bool IsStream() const override { return true; }
 
 private:
     static constexpr size_t kHeader = 6;

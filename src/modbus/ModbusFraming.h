@@ -25,6 +25,9 @@ public:
     virtual CModbusReplyCheck Check(std::vector<uint8_t>& received, std::vector<uint8_t>& adu) = 0;
     // Replies to earlier requests dropped by Check since the last call.
     virtual int TakeStaleFrames() { return 0; }
+    // A stream (TCP) keeps its frames whole and in order, so bytes that come between cycles
+    // belong to the frames that follow; a serial line's are the rest of a spoilt reply.
+    virtual bool IsStream() const { return false; }
 };
 
 std::unique_ptr<CModbusFraming> MakeModbusFraming(ModbusTransport transport);

@@ -117,7 +117,8 @@ std::vector<uint8_t> CModbusPoll::TakeRequest(Clock::time_point now) {
         return {};
     m_awaiting = true;
     m_sentAt = now;
-    m_received.clear();
+    if (!m_framing->IsStream())
+        m_received.clear();
     ++m_statistics.requests;
     return m_framing->Frame(m_requestAdu);
 }
@@ -131,6 +132,11 @@ bool CModbusPoll::Receive(const uint8_t* bytes, size_t count, Clock::time_point 
     if (count == 0)
         return false;
     m_lastReceived = arrival;
+    if (!m_awaiting && m_framing->IsStream()) {
+        // A late reply, kept whole so that the next cycle can tell it from its own.
+        m_received.insert(m_received.end(), bytes, bytes + count);
+        return false;
+    }
     if (!m_awaiting) {
         // The rest of a reply that came too late: counted once, and the line left to settle.
         if (m_timedOut && !m_lateSeen)
@@ -144,6 +150,7 @@ bool CModbusPoll::Receive(const uint8_t* bytes, size_t count, Clock::time_point 
     m_statistics.late += m_framing->TakeStaleFrames();
     if (check.verdict == ModbusVerdict::Incomplete)
         return false;
+    m_received.clear();
     End(Judge(check, adu, arrival));
     return true;
 }
@@ -156,8 +163,9 @@ CModbusPollResult CModbusPoll::Judge(const CModbusReplyCheck& check,
     result.request = m_requestAdu;
     if (result.outcome == ModbusPollOutcome::Valid ||
         result.outcome == ModbusPollOutcome::Exception)
-        result.replyMicros =
-            std::chrono::duration_cast<std::chrono::microseconds>(arrival - m_sentAt).count();
+        // The reply can be read before the driver learns that the request has left.
+        result.replyMicros = std::max<int64_t>(
+            0, std::chrono::duration_cast<std::chrono::microseconds>(arrival - m_sentAt).count());
     if (result.outcome == ModbusPollOutcome::Valid) {
         result.values = ValuesOf(adu, m_requestAdu);
         result.reply = adu;

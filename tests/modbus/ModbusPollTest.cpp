@@ -174,6 +174,19 @@ TEST(ModbusPollTest, ATcpReplyToAnEarlierRequestIsDroppedAsLate) {
     ASSERT_TRUE(poll.Receive(both.data(), both.size(), kT0 + 101ms));
     EXPECT_EQ(poll.LastResult().outcome, ModbusPollOutcome::Valid);
     EXPECT_EQ(poll.Statistics().late, 1);
+
+    // A late reply split by the next request: the stream keeps its pieces together.
+    poll.TakeRequest(kT0 + 200ms);
+    ASSERT_TRUE(poll.Expire(kT0 + 250ms));
+    const Bytes late = Framed(ModbusTransport::Tcp, kTwoRegisters, 3);
+    EXPECT_FALSE(poll.Receive(late.data(), 5, kT0 + 260ms));
+    poll.TakeRequest(kT0 + 300ms);
+    Bytes rest(late.begin() + 5, late.end());
+    const Bytes fourth = Framed(ModbusTransport::Tcp, kTwoRegisters, 4);
+    rest.insert(rest.end(), fourth.begin(), fourth.end());
+    ASSERT_TRUE(poll.Receive(rest.data(), rest.size(), kT0 + 301ms));
+    EXPECT_EQ(poll.LastResult().outcome, ModbusPollOutcome::Valid);
+    EXPECT_EQ(poll.Statistics().late, 2);
 }
 
 TEST(ModbusPollTest, StatisticsSummariseCountsAndReplyTimes) {
