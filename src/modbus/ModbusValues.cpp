@@ -29,13 +29,6 @@ constexpr std::pair<const char*, ModbusWordOrder> kOrderNames[] = {
     {"DCBA", ModbusWordOrder::DCBA},
 };
 
-std::string TypeName(ModbusValueType type) {
-    for (const auto& [name, known] : kTypeNames)
-        if (known == type)
-            return name;
-    return "";
-}
-
 bool IsSigned(ModbusValueType type) {
     return type == ModbusValueType::S16 || type == ModbusValueType::S32 ||
            type == ModbusValueType::S64;
@@ -190,7 +183,7 @@ bool ParseDouble(const std::string& text, double& value) {
 }
 
 std::string OutOfRange(const std::string& text, ModbusValueType type) {
-    return "\"" + text + "\" is out of range for " + TypeName(type);
+    return "\"" + text + "\" is out of range for " + ModbusValueTypeName(type);
 }
 
 // The raw bits of an integer value, the scale and offset undone; error text, empty on success.
@@ -201,7 +194,7 @@ std::string EncodeInteger(const std::string& text, const CModbusValueFormat& for
         int64_t signedValue = 0;
         uint64_t unsignedValue = 0;
         if (isSigned ? !ParseInteger(text, signedValue) : !ParseInteger(text, unsignedValue))
-            return "\"" + text + "\" is not a whole number for " + TypeName(format.type);
+            return "\"" + text + "\" is not a whole number for " + ModbusValueTypeName(format.type);
         if (isSigned) {
             const int64_t limit =
                 bits == 64 ? std::numeric_limits<int64_t>::max() : (int64_t{1} << (bits - 1)) - 1;
@@ -270,6 +263,20 @@ std::string EncodeText(const std::string& text, const CModbusValueFormat& format
 }
 
 } // namespace
+
+std::string ModbusValueTypeName(ModbusValueType type) {
+    for (const auto& [name, known] : kTypeNames)
+        if (known == type)
+            return name;
+    return "";
+}
+
+std::string ModbusWordOrderName(ModbusWordOrder order) {
+    for (const auto& [name, known] : kOrderNames)
+        if (known == order)
+            return name;
+    return "";
+}
 
 std::string ParseModbusValueType(const std::string& name, ModbusValueType& type) {
     for (const auto& [known, value] : kTypeNames)

@@ -24,6 +24,10 @@ struct CModbusValueFormat {
     int stringRegisters = 1; // the registers of one String value
 };
 
+// "u16", "f32"...; "ABCD", "CDAB"... (the enums' order is the names').
+std::string ModbusValueTypeName(ModbusValueType type);
+std::string ModbusWordOrderName(ModbusWordOrder order);
+
 // Error texts, empty when the name is known ("u16", "f32", "string"...; "ABCD", "cdab"...).
 std::string ParseModbusValueType(const std::string& name, ModbusValueType& type);
 std::string ParseModbusWordOrder(const std::string& name, ModbusWordOrder& order);

@@ -14,9 +14,9 @@ namespace {
 
 // Rates devices need that the form's list lacks (DMX, MIDI, the ESP8266's boot log, fast USB
 // adapters) among the usual ones; any other can be typed.
-const QStringList kRates = {"300",    "1200",   "2400",    "4800",    "9600",    "19200",
-                            "31250",  "38400",  "57600",   "74880",   "115200",  "230400",
-                            "250000", "460800", "500000",  "921600",  "1000000", "2000000",
+const QStringList kRates = {"300",     "1200",    "2400",    "4800",    "9600",    "19200",
+                            "31250",   "38400",   "57600",   "74880",   "115200",  "230400",
+                            "250000",  "460800",  "500000",  "921600",  "1000000", "2000000",
                             "3000000", "4000000", "6000000", "12000000"};
 const QStringList kParities = {"None", "Even", "Odd", "Mark", "Space"};
 constexpr char kParityLetters[] = "NEOMS";

@@ -9,11 +9,14 @@
 #include "platform/FileDialog.h"
 #include "platform/Language.h"
 #include "platform/MessageBox.h"
+#include "platform/Paths.h"
 #include "platform/RichEdit.h"
 #include "script/InputMode.h"
 #include "serial/PortDiscovery.h"
 #include "session/FormHistory.h"
 #include "session/LineSettingChoice.h"
+#include "session/LineTurn.h"
+#include "session/ModbusPollWindow.h"
 #include "session/ModemLineIndicators.h"
 #include "session/PortSwitchMenu.h"
 #include "session/RulesDialog.h"
@@ -94,6 +97,8 @@ void CSessionForm::CreateParts() {
         }};
     m_sender = std::make_unique<CSessionSender>(m_pool, m_port, m_script, m_txRxList->Model(),
                                                 std::move(hooks));
+    m_lineTurn = std::make_shared<CLineTurn>();
+    m_sender->SetLineTurn(m_lineTurn);
     m_switchMenu = std::make_unique<CPortSwitchMenu>(m_port, this, [this] {
         ReopenWith(m_port.GetCommPort(), m_port.GetSettings());
         RefreshStates();
@@ -110,6 +115,8 @@ void CSessionForm::CreateParts() {
                     [this] { ShowTransfer(false); });
             connect(menu.addAction(QString::fromLatin1(kReceiveFileAction)), &QAction::triggered,
                     this, [this] { ShowTransfer(true); });
+            connect(menu.addAction(QString::fromLatin1(kPollAction)), &QAction::triggered, this,
+                    [this] { OpenPollWindow(); });
         });
     PlaceModemLamps();
 }
@@ -120,6 +127,13 @@ CRulesDialog& CSessionForm::ShowRules() {
     m_rulesDialog->show();
     m_rulesDialog->raise();
     return *m_rulesDialog;
+}
+
+CModbusPollWindow& CSessionForm::OpenPollWindow() {
+    m_pollWindows.push_back(
+        std::make_unique<CModbusPollWindow>(this, m_port, m_lineTurn, SettingsPath("polls")));
+    m_pollWindows.back()->show();
+    return *m_pollWindows.back();
 }
 
 CTransferDialog& CSessionForm::ShowTransfer(bool receiving) {
@@ -610,6 +624,10 @@ void CSessionForm::ReceiveBytes(const uint8_t* bytes, int count) {
 void CSessionForm::ReceiveMarkedBytes(const uint8_t* bytes, const uint8_t* marks, int count) {
     if (m_transfer->Take(bytes, count))
         return; // a transfer's bytes are its own
+    m_lineTurn->Heard();
+    for (const auto& window : m_pollWindows)
+        if (window->Poll().Take(bytes, count))
+            return; // the reply to a poll's request
     m_sender->RunState().OnReceived(bytes, count, marks);
     if (!m_stopDisplay)
         m_rxList->AddBytes(bytes, count, ByteKind::Received, marks);
@@ -640,6 +658,8 @@ void CSessionForm::PostSentByte(uint8_t byte) {
 void CSessionForm::PortLost() {
     StopRuns();
     m_transfer->Cancel();
+    for (const auto& window : m_pollWindows)
+        window->Poll().Stop();
     for (const int id : {kTestSend, kRepeat})
         qobject_cast<QAbstractButton*>(Control(id))->setChecked(false);
     m_sender->SetTestSend(false);

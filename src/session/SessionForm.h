@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QTextEdit;
@@ -20,6 +21,8 @@ class QTextEdit;
 namespace brivox {
 
 class CFormHistory;
+class CLineTurn;
+class CModbusPollWindow;
 class CModemLineIndicators;
 class CPortSwitchMenu;
 class CNoticeBar;
@@ -63,6 +66,12 @@ public:
     CTransferDialog& ShowTransfer(bool receiving);
     static constexpr char kSendFileAction[] = "Send File...";
     static constexpr char kReceiveFileAction[] = "Receive File...";
+    // A new "MODBUS Poll..." window on the session's port, shown; a session can have several.
+    CModbusPollWindow& OpenPollWindow();
+    const std::vector<std::unique_ptr<CModbusPollWindow>>& PollWindows() const {
+        return m_pollWindows;
+    }
+    static constexpr char kPollAction[] = "MODBUS Poll...";
 
     // The controls' values into the store, unchecked, as the main session does before saving.
     void CollectControls();
@@ -149,6 +158,9 @@ private:
     std::unique_ptr<CRulesDialog> m_rulesDialog; // goes before the rules it shows
     std::unique_ptr<CSessionTransfer> m_transfer;
     std::unique_ptr<CTransferDialog> m_transferDialogs[2]; // send, receive; before the transfer
+    // The line the send jobs and the polls take in turns.
+    std::shared_ptr<CLineTurn> m_lineTurn;
+    std::vector<std::unique_ptr<CModbusPollWindow>> m_pollWindows;
 };
 
 } // namespace brivox

@@ -3,6 +3,7 @@
 #include "platform/EscapeKey.h"
 #include "platform/PostedMessage.h"
 #include "script/ScriptExecutor.h"
+#include "serial/SerialPort.h"
 #include "session/SendJobHost.h"
 
 #include <utility>
@@ -13,6 +14,11 @@ namespace {
 
 // Marks the report of a typed byte (above the byte's 8 bits of wParam).
 constexpr uintptr_t kTypedByte = 0x100;
+// A poll holds the line for one request and its reply: at most its time-out, 60 s.
+constexpr std::chrono::milliseconds kLongestTurnWait{61000};
+// After a send the line stays the form's until its answer has come and the line has been quiet
+// for 3.5 characters, or for this long when nothing comes.
+constexpr std::chrono::milliseconds kAnswerPatience{1000};
 
 std::function<void(CSendJobHost&)> RunItems(std::vector<CJPItem> items) {
     return [items = std::move(items)](CSendJobHost& host) { JPExecute(items, host, true); };
@@ -36,7 +42,7 @@ void RunTestBlock(CScriptHost& host, const std::atomic<int>& active) {
 
 CSessionSender::CSessionSender(CFxMLThreadPool& pool, CSerialPort& port, const CJPScript& script,
                                CByteListModel& txRxList, CRepeatHooks hooks)
-    : m_pool(pool), m_script(script), m_txRxList(txRxList), m_hooks(std::move(hooks)),
+    : m_pool(pool), m_port(port), m_script(script), m_txRxList(txRxList), m_hooks(std::move(hooks)),
       m_link(std::make_shared<CJobLink>(port, *this)) {
     connect(&m_testTimer, &QTimer::timeout, this, &CSessionSender::OnTestTimer);
     connect(&m_repeatTimer, &QTimer::timeout, this, &CSessionSender::OnRepeatTimer);
@@ -56,8 +62,16 @@ JobHandle CSessionSender::Submit(std::function<void(CSendJobHost&)> work) {
     auto host = std::make_shared<CSendJobHost>(m_link, m_script.Options());
     RunState().SetSending(true);
     m_txRxList.Clear();
-    return m_pool.Submit([host, work = std::move(work)](COptionStore*) { work(*host); }, nullptr,
-                         nullptr, nullptr, 0, 0, kJobTimeoutMs);
+    return m_pool.Submit(
+        [host, turn = m_turn, quiet = m_port.LineCharacterTime() * 7 / 2,
+         work = std::move(work)](COptionStore*) {
+            const CLineTurnHold hold(
+                turn.get(), [&host] { return !host->RunState().IsSending(); }, kLongestTurnWait,
+                quiet, kAnswerPatience);
+            if (hold.Got())
+                work(*host);
+        },
+        nullptr, nullptr, nullptr, 0, 0, kJobTimeoutMs);
 }
 
 void CSessionSender::StartSendJob() {

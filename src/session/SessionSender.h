@@ -4,6 +4,7 @@
 #include "script/JPScript.h"
 #include "session/ByteListModel.h"
 #include "session/JobLink.h"
+#include "session/LineTurn.h"
 #include "session/TestBlock.h"
 
 #include <QObject>
@@ -39,6 +40,8 @@ public:
                    CByteListModel& txRxList, CRepeatHooks hooks);
     ~CSessionSender() override;
 
+    // The line the jobs share with the session's polls: each job runs in its own turn.
+    void SetLineTurn(std::shared_ptr<CLineTurn> turn) { m_turn = std::move(turn); }
     CScriptRunState& RunState() { return m_link->RunState(); }
     // The same state for others that share the sending flag (the banner's request), kept alive
     // as long as any of them or the jobs need it.
@@ -73,10 +76,12 @@ private:
     void EndRepeat();
 
     CFxMLThreadPool& m_pool;
+    CSerialPort& m_port;
     const CJPScript& m_script;
     CByteListModel& m_txRxList;
     CRepeatHooks m_hooks;
     std::shared_ptr<CJobLink> m_link;
+    std::shared_ptr<CLineTurn> m_turn;
     bool m_testSendChecked = false;
     bool m_inRepeatStep = false;
     JobHandle m_testJob = 0;

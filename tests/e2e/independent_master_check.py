@@ -10,7 +10,8 @@ from pymodbus.client import ModbusSerialClient
 from pymodbus.framer.ascii_framer import ModbusAsciiFramer
 from pymodbus.framer.rtu_framer import ModbusRtuFramer
 from pymodbus.pdu import ExceptionResponse
-from pymodbus.other_message import ReportSlaveIdRequest
+from pymodbus.mei_message import ReadDeviceInformationRequest
+from pymodbus.other_message import GetCommEventCounterRequest, ReportSlaveIdRequest
 
 SLAVE = 5
 
@@ -33,13 +34,21 @@ def check_reads_and_writes(client):
     assert client.read_holding_registers(30, 3, slave=SLAVE).registers == [10, 258, 65535]
 
 
+def check_identification(client):
+    assert client.execute(ReportSlaveIdRequest(unit=SLAVE)).identifier == b"BRIVOX-DEVSIM\xff"
+    information = client.execute(ReadDeviceInformationRequest(unit=SLAVE)).information
+    assert information == {0: b"Brivox", 1: b"BRIVOX-DEVSIM", 2: b"1.0"}, information
+    client.mask_write_register(2, 0x00F0, 0x0005, slave=SLAVE)
+    assert client.read_holding_registers(2, 1, slave=SLAVE).registers == [0xBEEF & 0xF0 | 0x05]
+
+
 def exception_code(response):
     assert isinstance(response, ExceptionResponse), response
     return response.exception_code
 
 
 def check_exceptions_and_silence(client):
-    assert exception_code(client.execute(ReportSlaveIdRequest(unit=SLAVE))) == 1
+    assert exception_code(client.execute(GetCommEventCounterRequest(unit=SLAVE))) == 1
     assert exception_code(client.read_holding_registers(4999, 2, slave=SLAVE)) == 2
     assert exception_code(client.read_coils(0, 2001, slave=SLAVE)) == 3
     assert client.read_holding_registers(0, 1, slave=SLAVE + 1).isError()  # no answer
@@ -55,6 +64,7 @@ def run(devsim, framing):
         client = ModbusSerialClient(port=path, framer=framer, baudrate=9600, timeout=1.5)
         assert client.connect(), path
         check_reads_and_writes(client)
+        check_identification(client)
         check_exceptions_and_silence(client)
         client.close()
     finally:
