@@ -1,11 +1,14 @@
 #pragma once
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <spawn.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -74,6 +77,20 @@ inline pid_t SpawnInto(std::vector<std::string> words, const std::string& output
     const bool started = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
     return started ? pid : 0;
+}
+
+// The first line a started program writes into its output file, once it is there (within 5 s);
+// empty when it does not come.
+inline std::string AwaitFirstLine(const std::string& path) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < end) {
+        std::ifstream file(path);
+        std::string line;
+        if (std::getline(file, line) && file.good())
+            return line;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return "";
 }
 
 } // namespace brivox::bench

@@ -27,18 +27,6 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
-// The simulator's terminal, once it has printed it (within 5 s), or empty.
-std::string AwaitFirstLine(const std::string& path) {
-    const Clock::time_point end = Clock::now() + std::chrono::seconds(5);
-    while (Clock::now() < end) {
-        const std::string text = ReadFile(path);
-        if (const size_t newline = text.find('\n'); newline != std::string::npos)
-            return text.substr(0, newline);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return "";
-}
-
 long CountLines(const std::string& text) {
     long lines = 0;
     for (const char c : text)
@@ -55,7 +43,7 @@ bool MeasurePoll(const brivox::bench::CBenchFolder& folder, const char* link,
     std::vector<std::string> devsimWords = {BRIVOX_DEVSIM};
     devsimWords.insert(devsimWords.end(), devsimArgs.begin(), devsimArgs.end());
     const pid_t devsim = brivox::bench::SpawnInto(devsimWords, devsimOut);
-    const std::string port = AwaitFirstLine(devsimOut);
+    const std::string port = brivox::bench::AwaitFirstLine(devsimOut);
     if (devsim == 0 || port.empty()) {
         std::fprintf(stderr, "brivox-devsim did not start\n");
         return false;

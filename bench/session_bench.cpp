@@ -4,6 +4,7 @@
 // of a 10 ms timer on the UI thread, and the memory growth per received byte.
 // Run: build/bench/bench_session [seconds per rate, default 10] [rates in KB/s...]
 #include "BenchSupport.h"
+#include "PaintCounter.h"
 #include "app/SessionHost.h"
 #include "banner/NoticeScript.h"
 #include "options/GlobalOptions.h"
@@ -95,18 +96,6 @@ size_t ReceivedBytes(const CByteListModel& list) {
     return static_cast<size_t>(list.CellCount() + list.DroppedBytes());
 }
 
-// Counts the paint events of a widget.
-class CPaintCounter : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        paints += event->type() == QEvent::Paint ? 1 : 0;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 void OpenOnPort(CSessionForm& form) {
     auto* ports = qobject_cast<QComboBox*>(form.Control(idc::kPort));
     ports->setCurrentIndex(ports->findText(QStringLiteral("COM1 ("), Qt::MatchStartsWith));
@@ -137,7 +126,7 @@ void BenchRate(CPseudoTerminal& pty, int rate, int seconds) {
     QEventLoop loop;
     QTimer::singleShot(500, &loop, &QEventLoop::quit);
     loop.exec();
-    CPaintCounter painted;
+    bench::CPaintCounter painted;
     form.RxList().View()->viewport()->installEventFilter(&painted);
     const long residentBefore = ResidentBytes();
     const double cpuBefore = bench::ProcessCpuSeconds();

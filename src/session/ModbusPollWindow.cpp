@@ -143,7 +143,7 @@ void CModbusPollWindow::ResetTable() {
     for (int offset = 0; offset < m_definition.poll.count; offset += step)
         addresses.push_back(m_definition.poll.start + offset);
     m_model.Reset(addresses, m_definition.aliases);
-    m_shownValues.clear();
+    m_registers.clear();
 }
 
 void CModbusPollWindow::Toggle() {
@@ -178,9 +178,7 @@ void CModbusPollWindow::OnCycle(const CModbusPollResult& result) {
     if (!read) // a write
         m_error = result.outcome == ModbusPollOutcome::Valid ? "" : "write: " + result.error;
     else if (result.outcome == ModbusPollOutcome::Valid) {
-        m_shownValues = ReadsBits(m_definition.poll.function)
-                            ? FormatModbusValues(result.values, CModbusValueFormat{})
-                            : FormatModbusValues(result.values, m_definition.values);
+        m_registers = result.values; // formatted when shown, not every cycle
         m_error.clear();
     } else
         m_error = result.error;
@@ -202,7 +200,9 @@ void CModbusPollWindow::timerEvent(QTimerEvent* event) {
 void CModbusPollWindow::Refresh() {
     m_dirty = false;
     m_sinceRefresh.start();
-    m_model.SetValues(m_shownValues);
+    m_model.SetValues(ReadsBits(m_definition.poll.function)
+                          ? FormatModbusValues(m_registers, CModbusValueFormat{})
+                          : FormatModbusValues(m_registers, m_definition.values));
     const CModbusPoll* poll = m_poll.Poll();
     std::string text =
         poll ? poll->Statistics().Summary(m_definition.poll.transport == ModbusTransport::Ascii)

@@ -87,8 +87,8 @@ private:
     QPushButton* m_startButton;
     QTableView* m_table;
     QLabel* m_status;
-    std::vector<std::string> m_shownValues;
-    std::string m_error; // of the last cycle, or of a write
+    std::vector<uint16_t> m_registers; // of the last valid read
+    std::string m_error;               // of the last cycle, or of a write
     bool m_dirty = false;
     QElapsedTimer m_sinceRefresh;
     QBasicTimer m_refresh;
