@@ -1,6 +1,7 @@
 #include "modbus/ModbusDecoder.h"
 
 #include "modbus/ModbusChecksum.h"
+#include "modbus/ModbusFrame.h"
 #include "script/JPScript.h"
 #include "util/Text.h"
 
@@ -34,6 +35,18 @@ const char* FunctionName(int function) {
         return "write multiple coils";
     case 0x10:
         return "write multiple registers";
+    case 0x07:
+        return "read exception status";
+    case 0x08:
+        return "diagnostics";
+    case 0x11:
+        return "report slave id";
+    case 0x16:
+        return "mask write register";
+    case 0x17:
+        return "read/write multiple registers";
+    case 0x2B:
+        return "read device identification";
     default:
         return "";
     }
@@ -59,6 +72,11 @@ bool IsMultipleWrite(int function) {
     return function == 0x0F || function == 0x10;
 }
 
+// Functions whose reply is the request itself.
+bool IsEchoed(int function) {
+    return IsSingleWrite(function) || function == 0x08 || function == 0x16;
+}
+
 CModbusField Hex4Field(const char* name, const Bytes& adu, size_t at) {
     return {name, {Word(adu, at)}, 4};
 }
@@ -72,6 +90,17 @@ CModbusField BitsField(const char* name, const Bytes& adu, size_t at, size_t cou
     CModbusField field{name, {}, 0};
     for (size_t i = 0; i < count && at + i / 8 < adu.size(); ++i)
         field.values.push_back((adu[at + i / 8] >> (i % 8)) & 1u);
+    return field;
+}
+
+CModbusField ByteField(const char* name, uint8_t value) {
+    return {name, {value}, 2};
+}
+
+CModbusField BytesField(const char* name, const Bytes& adu, size_t at) {
+    CModbusField field{name, {}, 2};
+    for (size_t i = at; i < adu.size(); ++i)
+        field.values.push_back(adu[i]);
     return field;
 }
 
@@ -112,9 +141,84 @@ std::string AsciiBytes(const Bytes& frame, Bytes& bytes) {
     return "";
 }
 
+// The requests of the functions beyond reads and writes.
+bool OtherRequestFields(const Bytes& adu, std::vector<CModbusField>& fields) {
+    switch (adu[1]) {
+    case 0x07:
+    case 0x11:
+        fields.clear();
+        return adu.size() == 2;
+    case 0x08:
+        if (adu.size() < 4)
+            return false;
+        fields = {Hex4Field("sub_function", adu, 2), BytesField("data", adu, 4)};
+        return true;
+    case 0x16:
+        if (adu.size() != 8)
+            return false;
+        fields = {Hex4Field("address", adu, 2), Hex4Field("and_mask", adu, 4),
+                  Hex4Field("or_mask", adu, 6)};
+        return true;
+    case 0x17:
+        if (adu.size() < 11 || adu.size() != 11u + adu[10])
+            return false;
+        fields = {Hex4Field("read_start", adu, 2),   CountField("read_quantity", Word(adu, 4)),
+                  Hex4Field("write_start", adu, 6),  CountField("write_quantity", Word(adu, 8)),
+                  CountField("byte_count", adu[10]), WordsField("registers", adu, 11)};
+        return true;
+    case 0x2B:
+        if (adu.size() != 5)
+            return false;
+        fields = {ByteField("mei_type", adu[2]), ByteField("read_code", adu[3]),
+                  ByteField("object", adu[4])};
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The replies of the functions beyond reads and writes.
+bool OtherReplyFields(const Bytes& adu, std::vector<CModbusField>& fields) {
+    switch (adu[1]) {
+    case 0x07:
+        if (adu.size() != 3)
+            return false;
+        fields = {ByteField("status", adu[2])};
+        return true;
+    case 0x08:
+    case 0x16:
+        return OtherRequestFields(adu, fields);
+    case 0x11:
+        if (adu.size() != 3u + adu[2])
+            return false;
+        fields = {CountField("byte_count", adu[2]), BytesField("data", adu, 3)};
+        return true;
+    case 0x17:
+        if (adu.size() != 3u + adu[2])
+            return false;
+        fields = {CountField("byte_count", adu[2]), WordsField("registers", adu, 3)};
+        return true;
+    case 0x2B: {
+        if (adu[2] != 0x0E || ModbusDeviceIdentificationEnd(adu) != adu.size())
+            return false;
+        CModbusField objects{"objects", {}, 2};
+        for (size_t at = 8; at < adu.size(); at += 2u + adu[at + 1])
+            objects.values.push_back(adu[at]);
+        fields = {ByteField("mei_type", adu[2]),    ByteField("read_code", adu[3]),
+                  ByteField("conformity", adu[4]),  ByteField("more", adu[5]),
+                  ByteField("next_object", adu[6]), objects};
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 // The fields of a request; false when the ADU has no request's shape.
 bool RequestFields(const Bytes& adu, std::vector<CModbusField>& fields) {
     const int function = adu[1];
+    if (!IsRead(function) && !IsSingleWrite(function) && !IsMultipleWrite(function))
+        return OtherRequestFields(adu, fields);
     if ((IsRead(function) || IsSingleWrite(function)) && adu.size() == 6) {
         const bool single = IsSingleWrite(function);
         fields = {Hex4Field(single ? "address" : "start", adu, 2),
@@ -134,6 +238,8 @@ bool RequestFields(const Bytes& adu, std::vector<CModbusField>& fields) {
 // The fields of a reply; quantity is the request's count of coils, -1 when not known.
 bool ReplyFields(const Bytes& adu, int quantity, std::vector<CModbusField>& fields) {
     const int function = adu[1];
+    if (!IsRead(function) && !IsSingleWrite(function) && !IsMultipleWrite(function))
+        return adu.size() >= 3 && OtherReplyFields(adu, fields);
     if (IsRead(function)) {
         if (adu.size() < 3 || adu.size() != 3u + adu[2])
             return false;
@@ -155,7 +261,7 @@ bool ReplyFields(const Bytes& adu, int quantity, std::vector<CModbusField>& fiel
 bool AnswersRequest(const Bytes& adu, const Bytes& request) {
     if (request.size() < 6 || request[0] != adu[0] || request[1] != adu[1])
         return false;
-    if (IsSingleWrite(adu[1]))
+    if (IsEchoed(adu[1]))
         return adu == request;
     const uint32_t quantity = Word(request, 4);
     return adu[2] == (adu[1] <= 0x02 ? (quantity + 7) / 8 : 2 * quantity);
@@ -312,7 +418,25 @@ std::vector<size_t> RtuShapeLengths(const Bytes& bytes) {
         return {8};
     if (IsMultipleWrite(function))
         return bytes.size() > 6 ? std::vector<size_t>{8, 9u + bytes[6]} : std::vector<size_t>{8};
-    return {};
+    switch (function) {
+    case 0x07:
+        return {4, 5};
+    case 0x08: // the echo of a sub-function and one word, as most are
+        return {8};
+    case 0x11:
+        return {4, 5u + bytes[2]};
+    case 0x16:
+        return {10};
+    case 0x17:
+        return bytes.size() > 10 ? std::vector<size_t>{5u + bytes[2], 13u + bytes[10]}
+                                 : std::vector<size_t>{5u + bytes[2]};
+    case 0x2B: {
+        const size_t objectsEnd = ModbusDeviceIdentificationEnd(bytes);
+        return objectsEnd != 0 ? std::vector<size_t>{7, objectsEnd + 2} : std::vector<size_t>{7};
+    }
+    default:
+        return {};
+    }
 }
 
 } // namespace

@@ -26,9 +26,10 @@ struct CModbusFrameInfo {
     std::string problem;  // why the bytes are no MODBUS frame or do not fit their function
 };
 
-// Decodes the frames of a bus one after another. Requests and replies of the eight functions
-// are told apart by their shape; where both shapes fit (a read reply of the length of a request,
-// the echo of a single write) the frame answers the request seen just before it when it can.
+// Decodes the frames of a bus one after another. Requests and replies of the functions it knows
+// (01 to 06, 0F and 10, and 07, 08, 11, 16, 17 and 2B/0E) are told apart by their shape; where
+// both shapes fit (a read reply of the length of a request, the echo of a single write, of a
+// diagnostic or of a mask write) the frame answers the request seen just before it when it can.
 class CModbusDecoder {
 public:
     explicit CModbusDecoder(bool ascii) : m_ascii(ascii) {}

@@ -64,7 +64,30 @@ TEST(ModbusDecoder, RequestsAndRepliesOfEveryFunctionInBothFramings) {
          "0 1 0 1"},
         {{1, 0x01, 0x03, 0xFF, 0x00, 0xAA},
          "slave 1 request 01 read coils: start 03FF quantity 170"},
-        {{1, 0x2B, 0x0E, 0x01, 0x00}, "slave 1 function 2B (function 2B is not decoded)"},
+        {{1, 0x07}, "slave 1 request 07 read exception status"},
+        {{1, 0x07, 0x6D}, "slave 1 reply 07 read exception status: status 6D"},
+        {{1, 0x08, 0x00, 0x00, 0x12, 0x34},
+         "slave 1 request 08 diagnostics: sub function 0000 data 12 34"},
+        {{1, 0x08, 0x00, 0x00, 0x12, 0x34},
+         "slave 1 reply 08 diagnostics: sub function 0000 data 12 34"},
+        {{1, 0x11}, "slave 1 request 11 report slave id"},
+        {{1, 0x11, 0x03, 0x0A, 0xFF, 0x41},
+         "slave 1 reply 11 report slave id: byte count 3 data 0A FF 41"},
+        {{1, 0x16, 0x00, 0x04, 0x00, 0xF2, 0x00, 0x25},
+         "slave 1 request 16 mask write register: address 0004 and mask 00F2 or mask 0025"},
+        {{1, 0x16, 0x00, 0x04, 0x00, 0xF2, 0x00, 0x25},
+         "slave 1 reply 16 mask write register: address 0004 and mask 00F2 or mask 0025"},
+        {{1, 0x17, 0x00, 0x03, 0x00, 0x02, 0x00, 0x10, 0x00, 0x01, 0x02, 0x00, 0xFF},
+         "slave 1 request 17 read/write multiple registers: read start 0003 read quantity 2 "
+         "write start 0010 write quantity 1 byte count 2 registers 00FF"},
+        {{1, 0x17, 0x04, 0x00, 0x01, 0x00, 0x02},
+         "slave 1 reply 17 read/write multiple registers: byte count 4 registers 0001 0002"},
+        {{1, 0x2B, 0x0E, 0x01, 0x00},
+         "slave 1 request 2B read device identification: mei type 0E read code 01 object 00"},
+        {{1, 0x2B, 0x0E, 0x01, 0x81, 0x00, 0x00, 0x02, 0x00, 0x02, 'A', 'C', 0x01, 0x01, 'P'},
+         "slave 1 reply 2B read device identification: mei type 0E read code 01 conformity 81 "
+         "more 00 next object 00 objects 00 01"},
+        {{1, 0x41, 0x01}, "slave 1 function 41 (function 41 is not decoded)"},
     };
     for (const bool ascii : {false, true}) {
         CModbusDecoder decoder(ascii);
@@ -119,6 +142,9 @@ TEST(ModbusDecoder, FrameEndsWhereTheNextFrameFollowsAtOnce) {
     badThenMore[7] ^= 1;
     Bytes exceptionThenMore = RtuFrameOf({1, 0x83, 0x02});
     exceptionThenMore.push_back(0x01);
+    Bytes statusRequestAndReply = RtuFrameOf({1, 0x07});
+    const Bytes status = RtuFrameOf({1, 0x07, 0x6D});
+    statusRequestAndReply.insert(statusRequestAndReply.end(), status.begin(), status.end());
     const struct {
         Bytes bytes;
         bool ascii;
@@ -128,6 +154,7 @@ TEST(ModbusDecoder, FrameEndsWhereTheNextFrameFollowsAtOnce) {
         {RtuFrameOf({1, 0x03, 0x00, 0x10, 0x00, 0x01}), false, 0},
         {badThenMore, false, 0},
         {exceptionThenMore, false, 5},
+        {statusRequestAndReply, false, 4},
         {Chars(":01030000000AF2\r\n:01"), true, 17},
         {Chars(":01030000000AF2\r\n"), true, 17},
         {Chars("xx:0103"), true, 2},
