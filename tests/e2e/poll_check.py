@@ -107,15 +107,20 @@ def cli(command, port, *args):
     return done.returncode, done.stdout.splitlines(), done.stderr
 
 
+def independent_slaves(stop):
+    """pymodbus as an RTU and an ASCII slave and a MODBUS TCP server: (port, framing options)."""
+    return [(serial_slave(ModbusRtuFramer, stop), []),
+            (serial_slave(ModbusAsciiFramer, stop), ["--ascii"]),
+            ("modbustcp://127.0.0.1:%d" % tcp_slave(stop), [])]
+
+
 def poll(port, *args, cycles=5):
     return cli("poll", port, "--cycles", str(cycles), *args)
 
 
 def check_independent_slaves():
     stop = threading.Event()
-    ports = [(serial_slave(ModbusRtuFramer, stop), []),
-             (serial_slave(ModbusAsciiFramer, stop), ["--ascii"]),
-             ("modbustcp://127.0.0.1:%d" % tcp_slave(stop), [])]
+    ports = independent_slaves(stop)
     try:
         for port, framing in ports:
             base = framing + ["--slave", str(SLAVE), "--interval", "0"]
@@ -246,9 +251,7 @@ def check_master_against_independent_slaves():
         "VendorName": "Independent", "ProductCode": "PM", "MajorMinorRevision": "3.0"})
     ModbusControlBlock().Identity.update(identity)
     stop = threading.Event()
-    ports = [(serial_slave(ModbusRtuFramer, stop), []),
-             (serial_slave(ModbusAsciiFramer, stop), ["--ascii"]),
-             ("modbustcp://127.0.0.1:%d" % tcp_slave(stop), [])]
+    ports = independent_slaves(stop)
     try:
         for port, framing in ports:
             check_master_commands(port, framing, SLAVE, UNITS, "Independent", False)

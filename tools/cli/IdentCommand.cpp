@@ -32,14 +32,6 @@ std::string ParseAskRequest(const CCliArguments& args, CAskRequest& request) {
     return "";
 }
 
-CModbusPollDefinition QueuedOnly(const CMasterLink& link) {
-    CModbusPollDefinition definition;
-    definition.periodic = false;
-    definition.transport = link.transport;
-    definition.timeoutMs = link.timeoutMs;
-    return definition;
-}
-
 void PrintIdentification(const CModbusPollResult& result, CModbusPoll& poll, int& followUps,
                          std::ostream& out) {
     CModbusDeviceIdentification identification;
@@ -63,7 +55,7 @@ int RunIdent(const CCliArguments& args, CCliStreams& io) {
     int answered = 0;
     int followUps = 0;
     CMasterSession session(
-        QueuedOnly(request.link), [&](CModbusPoll& poll, const CModbusPollResult& result) {
+        QueuedRequestsOnly(request.link), [&](CModbusPoll& poll, const CModbusPollResult& result) {
             const bool identification = result.request[1] == 0x2B;
             const char* what = identification ? "device identification" : "slave id";
             if (result.outcome != ModbusPollOutcome::Valid)
@@ -107,7 +99,7 @@ int RunRequest(const CCliArguments& args, CCliStreams& io) {
     EventLoop();
     bool answered = false;
     CMasterSession session(
-        QueuedOnly(request.link), [&](CModbusPoll&, const CModbusPollResult& result) {
+        QueuedRequestsOnly(request.link), [&](CModbusPoll&, const CModbusPollResult& result) {
             answered = result.outcome == ModbusPollOutcome::Valid;
             if (result.outcome == ModbusPollOutcome::Valid ||
                 result.outcome == ModbusPollOutcome::Exception)

@@ -39,6 +39,14 @@ std::string ParseMasterLink(const CCliArguments& args, int defaultTimeoutMs, CMa
     return "";
 }
 
+CModbusPollDefinition QueuedRequestsOnly(const CMasterLink& link) {
+    CModbusPollDefinition definition;
+    definition.periodic = false;
+    definition.transport = link.transport;
+    definition.timeoutMs = link.timeoutMs;
+    return definition;
+}
+
 std::vector<COptionSpec> WithMasterLinkOptions(std::vector<COptionSpec> options) {
     options.insert(
         options.end(),

@@ -6,6 +6,7 @@
 #include "cli/CliArguments.h"
 #include "cli/RunOptions.h"
 #include "modbus/ModbusFraming.h"
+#include "modbus/ModbusPoll.h"
 #include "modbus/ModbusValues.h"
 
 #include <string>
@@ -20,6 +21,9 @@ struct CMasterLink {
 };
 
 std::string ParseMasterLink(const CCliArguments& args, int defaultTimeoutMs, CMasterLink& link);
+
+// A poll of the link that reads nothing of its own: the requests queued go out one by one.
+CModbusPollDefinition QueuedRequestsOnly(const CMasterLink& link);
 
 // The link's option specs and usage, with a command's own options.
 std::vector<COptionSpec> WithMasterLinkOptions(std::vector<COptionSpec> options);

@@ -86,21 +86,18 @@ int RunScan(const CCliArguments& args, CCliStreams& io) {
     for (const int slave : request.slaves)
         queued.push_back(ModbusReadAdu(slave, request.function, request.start, 1));
     EventLoop();
-    CModbusPollDefinition definition;
-    definition.periodic = false;
-    definition.transport = request.link.transport;
-    definition.timeoutMs = request.link.timeoutMs;
     std::vector<int> found;
     size_t asked = 0;
-    CMasterSession session(definition, [&](CModbusPoll&, const CModbusPollResult& result) {
-        if (Answered(result)) {
-            found.push_back(result.request[0]);
-            io.out << PresentLine(result) << std::flush;
-        } else if (result.outcome != ModbusPollOutcome::TimedOut)
-            io.err << "brivox-cli scan: slave " << int(result.request[0]) << ": " << result.error
-                   << "\n";
-        return ++asked < request.slaves.size();
-    });
+    CMasterSession session(QueuedRequestsOnly(request.link),
+                           [&](CModbusPoll&, const CModbusPollResult& result) {
+                               if (Answered(result)) {
+                                   found.push_back(result.request[0]);
+                                   io.out << PresentLine(result) << std::flush;
+                               } else if (result.outcome != ModbusPollOutcome::TimedOut)
+                                   io.err << "brivox-cli scan: slave " << int(result.request[0])
+                                          << ": " << result.error << "\n";
+                               return ++asked < request.slaves.size();
+                           });
     const auto began = std::chrono::steady_clock::now();
     const int code = RunMasterSession(session, request.link, "scan", std::move(queued), io.err);
     const auto took = std::chrono::duration<double>(std::chrono::steady_clock::now() - began);

@@ -104,21 +104,18 @@ int RunWrite(const CCliArguments& args, CCliStreams& io) {
     std::vector<uint8_t> adu;
     BuildModbusWrite(request.write, adu);
     EventLoop();
-    CModbusPollDefinition definition;
-    definition.periodic = false;
-    definition.transport = request.link.transport;
-    definition.timeoutMs = request.link.timeoutMs;
     bool written = false;
-    CMasterSession session(definition, [&](CModbusPoll&, const CModbusPollResult& result) {
-        written = result.outcome == ModbusPollOutcome::Valid;
-        if (!written)
-            io.err << "brivox-cli write: " << result.error << "\n";
-        for (const std::string& line :
-             written ? DescribeModbusReply(result.reply, request.write.readCount)
-                     : std::vector<std::string>{})
-            io.out << line << "\n";
-        return false;
-    });
+    CMasterSession session(
+        QueuedRequestsOnly(request.link), [&](CModbusPoll&, const CModbusPollResult& result) {
+            written = result.outcome == ModbusPollOutcome::Valid;
+            if (!written)
+                io.err << "brivox-cli write: " << result.error << "\n";
+            for (const std::string& line :
+                 written ? DescribeModbusReply(result.reply, request.write.readCount)
+                         : std::vector<std::string>{})
+                io.out << line << "\n";
+            return false;
+        });
     const int code = RunMasterSession(session, request.link, "write", {adu}, io.err);
     return code != 0 ? code : written ? 0 : kNotWritten;
 }
