@@ -1,7 +1,8 @@
 // The "MODBUS Poll..." window, offscreen, polling 100 holding registers of brivox-devsim's slave
-// on a pseudo-terminal at 115200 baud, back to back and every 10 ms, 10 s each: cycles a
-// second, cycles not valid, the reply time as the poll counts it, the table's refreshes and the
-// CPU of the whole process (the UI thread and the port's reader).
+// on a pseudo-terminal at 115200 baud, back to back and every 10 ms, 10 s each, while a register
+// is written every 5 ms so that values change: cycles a second (writes included), cycles not
+// valid, the reply time as the poll counts it, the table's repaints and the CPU of the whole
+// process (the UI thread and the port's reader).
 // Run: build/bench/bench_modbus_poll_window [seconds per interval, default 10]
 #include "BenchSupport.h"
 #include "PaintCounter.h"
@@ -60,7 +61,17 @@ void BenchInterval(CSessionForm& form, int intervalMs, int seconds) {
     const double cpuBefore = bench::ProcessCpuSeconds();
     const auto start = Clock::now();
     window.Toggle();
+    // Values that change, so that the table has something to show: a register written every
+    // 5 ms, in turn, between the reads.
+    int written = 0;
+    QTimer writer;
+    QObject::connect(&writer, &QTimer::timeout, [&] {
+        window.Write(written % window.Model().rowCount(), std::to_string(written));
+        ++written;
+    });
+    writer.start(5);
     RunEventsFor(seconds * 1000);
+    writer.stop();
     window.Toggle();
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     const double cpu = bench::ProcessCpuSeconds() - cpuBefore;

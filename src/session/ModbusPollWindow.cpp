@@ -150,7 +150,7 @@ void CModbusPollWindow::Toggle() {
     if (m_poll.Running()) {
         m_poll.Stop();
         m_startButton->setText(kStart);
-        return;
+        return ShowStatus();
     }
     CPollWindowDefinition definition;
     if (std::string error = ReadDefinition(definition); !error.empty())
@@ -203,6 +203,15 @@ void CModbusPollWindow::Refresh() {
     m_model.SetValues(ReadsBits(m_definition.poll.function)
                           ? FormatModbusValues(m_registers, CModbusValueFormat{})
                           : FormatModbusValues(m_registers, m_definition.values));
+    if (!m_sinceStatus.isValid() || m_sinceStatus.elapsed() >= kStatusMs || m_error != m_shownError)
+        ShowStatus();
+}
+
+// The counters are laid out as text, which costs more than the table: a few times a second is
+// enough to read them, and an error shows at once.
+void CModbusPollWindow::ShowStatus() {
+    m_sinceStatus.start();
+    m_shownError = m_error;
     const CModbusPoll* poll = m_poll.Poll();
     std::string text =
         poll ? poll->Statistics().Summary(m_definition.poll.transport == ModbusTransport::Ascii)

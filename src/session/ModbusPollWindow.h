@@ -32,6 +32,7 @@ public:
     static constexpr char kStart[] = "Start";
     static constexpr char kStop[] = "Stop";
     static constexpr int kRefreshMs = 33;
+    static constexpr int kStatusMs = 250;
 
     CModbusPollWindow(QWidget* parent, CSerialPort& port, std::shared_ptr<CLineTurn> turn,
                       const std::string& definitionFolder);
@@ -68,6 +69,7 @@ private:
     void OnCycle(const CModbusPollResult& result);
     void OnStopped(const std::string& reason);
     void Refresh();
+    void ShowStatus();
     void OpenWriteDialog(const QModelIndex& index);
     void SaveDefinition();
     void SetStatusError(const std::string& error);
@@ -90,7 +92,9 @@ private:
     std::vector<uint16_t> m_registers; // of the last valid read
     std::string m_error;               // of the last cycle, or of a write
     bool m_dirty = false;
+    std::string m_shownError;
     QElapsedTimer m_sinceRefresh;
+    QElapsedTimer m_sinceStatus;
     QBasicTimer m_refresh;
 };
 
