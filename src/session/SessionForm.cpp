@@ -130,6 +130,7 @@ CRulesDialog& CSessionForm::ShowRules() {
 }
 
 CModbusPollWindow& CSessionForm::OpenPollWindow() {
+    std::erase_if(m_pollWindows, [](const auto& window) { return window->isHidden(); }); // closed
     m_pollWindows.push_back(
         std::make_unique<CModbusPollWindow>(this, m_port, m_lineTurn, SettingsPath("polls")));
     m_pollWindows.back()->show();
