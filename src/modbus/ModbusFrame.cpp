@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <iterator>
+#include <cstdint>
 
 namespace brivox {
 
@@ -117,9 +117,13 @@ bool AduOfAsciiFrame(const std::vector<uint8_t>& frame, std::vector<uint8_t>& ad
     return true;
 }
 
-size_t RtuReplyLength(const std::vector<uint8_t>& received) {
-    if (received.size() < 2)
-        return 0;
+namespace {
+
+constexpr size_t kUnknownLength = SIZE_MAX;
+
+// The reply's length once the bytes tell it, 0 before; kUnknownLength for a function whose
+// replies this program does not know.
+size_t ReplyLengthOf(const std::vector<uint8_t>& received) {
     const uint8_t function = received[1];
     if (function & kExceptionFlag)
         return 5;
@@ -145,15 +149,30 @@ size_t RtuReplyLength(const std::vector<uint8_t>& received) {
         return end == 0 ? 0 : end + kCrcSize;
     }
     default:
-        return 0;
+        return kUnknownLength;
     }
 }
 
+} // namespace
+
+size_t RtuReplyLength(const std::vector<uint8_t>& received) {
+    if (received.size() < 2)
+        return 0;
+    const size_t length = ReplyLengthOf(received);
+    return length == kUnknownLength ? 0 : length;
+}
+
 bool RtuReplyLengthKnown(uint8_t function) {
-    static constexpr uint8_t kKnown[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07,
-                                         0x0F, 0x10, 0x11, 0x16, 0x17, 0x2B};
-    return (function & kExceptionFlag) ||
-           std::find(std::begin(kKnown), std::end(kKnown), function) != std::end(kKnown);
+    return ReplyLengthOf({0, function}) != kUnknownLength;
+}
+
+size_t RtuFrameEndByCrc(const std::vector<uint8_t>& bytes, size_t shortest) {
+    for (size_t length = std::max<size_t>(shortest, 4); length <= bytes.size(); ++length) {
+        const CModbusCrc crc = ModbusCrc16(bytes.data(), length - kCrcSize);
+        if (crc.first == bytes[length - 2] && crc.second == bytes[length - 1])
+            return length;
+    }
+    return 0;
 }
 
 size_t ModbusDeviceIdentificationEnd(const std::vector<uint8_t>& bytes) {

@@ -20,6 +20,9 @@ size_t RtuReplyLength(const std::vector<uint8_t>& received);
 // Whether RtuReplyLength knows the replies of this function (else a reply ends where its CRC
 // checks out).
 bool RtuReplyLengthKnown(uint8_t function);
+// Where the first CRC that checks out ends an RTU frame of at least shortest bytes at the start
+// of the bytes; 0 while none does. For frames whose length their function does not tell.
+size_t RtuFrameEndByCrc(const std::vector<uint8_t>& bytes, size_t shortest);
 // Where the objects of a read device identification reply (slave, 2B, 0E, read code, conformity,
 // more follows, next object id, object count, then id, length, value each) end; 0 until the
 // header of every object is there.

@@ -29,16 +29,6 @@ CModbusReplyCheck Mismatch(std::string reason, ModbusMismatch kind = ModbusMisma
     return {ModbusVerdict::Mismatch, std::move(reason), {}, kind};
 }
 
-// Where the first CRC that checks out ends a frame of a function whose replies have no known
-// length; 0 before.
-size_t CrcEnd(const std::vector<uint8_t>& received) {
-    std::vector<uint8_t> adu;
-    for (size_t length = 4; length <= received.size(); ++length)
-        if (AduOfRtuFrame({received.begin(), received.begin() + static_cast<long>(length)}, adu))
-            return length;
-    return 0;
-}
-
 // The length of the frame at the start of the bytes once it can be told; 0 before.
 size_t FrameLength(const std::vector<uint8_t>& requestFrame, const std::vector<uint8_t>& received,
                    bool ascii) {
@@ -46,7 +36,7 @@ size_t FrameLength(const std::vector<uint8_t>& requestFrame, const std::vector<u
         if (received.size() >= 2 && received[1] == kDiagnostics)
             return received.size() >= requestFrame.size() ? requestFrame.size() : 0;
         if (received.size() >= 2 && !RtuReplyLengthKnown(received[1]))
-            return CrcEnd(received);
+            return RtuFrameEndByCrc(received, 4);
         const size_t length = RtuReplyLength(received);
         return received.size() >= length ? length : 0;
     }

@@ -45,16 +45,17 @@ std::string CheckWrite(const CModbusWrite& w) {
     if (w.start < 0 || w.start > 0xFFFF)
         return "the start is 0000 to FFFF";
     const int count = static_cast<int>(w.values.size());
-    const bool single = w.function == 0x05 || w.function == 0x06 || w.function == 0x16;
-    if (single && w.function != 0x16 && count != 1)
+    const bool one = w.function == 0x05 || w.function == 0x06;
+    if (one && count != 1)
         return "functions 05 and 06 write one value";
+    const bool several = !one && w.function != 0x16; // a mask carries no values
     const int most = w.function == 0x0F   ? kMaxWriteCoils
                      : w.function == 0x17 ? kMaxReadWriteRegisters
                                           : kMaxWriteRegisters;
-    if (!single && (count < 1 || count > most))
+    if (several && (count < 1 || count > most))
         return "function " + FormatNumber(w.function, 16, 2) + " writes 1 to " +
                std::to_string(most) + " values";
-    if (!single && w.start + count > 0x10000)
+    if (several && w.start + count > 0x10000)
         return "the values reach past address FFFF";
     if (w.function == 0x17 && (w.readCount < 1 || w.readCount > kMaxReadRegisters ||
                                w.readStart < 0 || w.readStart + w.readCount > 0x10000))

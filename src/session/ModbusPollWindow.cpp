@@ -159,11 +159,11 @@ void CModbusPollWindow::Toggle() {
                            definition.poll.function == m_definition.poll.function &&
                            definition.poll.start == m_definition.poll.start;
     CPollWindowDefinition stored;
-    definition.aliases = sameBlock ? m_definition.aliases
-                         : m_files.Load(definition.poll.slave, definition.poll.function,
-                                        definition.poll.start, stored)
-                             ? stored.aliases
-                             : std::map<int, std::string>{};
+    if (sameBlock)
+        definition.aliases = m_definition.aliases;
+    else if (m_files.Load(definition.poll.slave, definition.poll.function, definition.poll.start,
+                          stored))
+        definition.aliases = stored.aliases;
     if (std::string error = m_poll.Start(definition.poll); !error.empty())
         return SetStatusError(error);
     m_definition = definition;

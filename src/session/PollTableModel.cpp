@@ -37,12 +37,8 @@ void CPollTableModel::SetValues(const std::vector<std::string>& values) {
         m_values[row] = value;
     }
     if (first >= 0)
-        ReportValueRows(first, last);
-}
-
-void CPollTableModel::ReportValueRows(int first, int last) {
-    emit dataChanged(index(first, kValue), index(last, kValue),
-                     {Qt::DisplayRole, Qt::BackgroundRole});
+        emit dataChanged(index(first, kValue), index(last, kValue),
+                         {Qt::DisplayRole, Qt::BackgroundRole});
 }
 
 int CPollTableModel::rowCount(const QModelIndex& parent) const {

@@ -35,8 +35,6 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
 private:
-    void ReportValueRows(int first, int last);
-
     std::vector<int> m_addresses;
     std::vector<std::string> m_values;
     std::vector<bool> m_changed;

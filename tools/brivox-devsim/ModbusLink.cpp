@@ -9,15 +9,6 @@ namespace brivox::devsim {
 
 namespace {
 
-// An echo request carries any data: it ends where its CRC first checks out.
-size_t EchoRequestLength(const std::vector<uint8_t>& bytes) {
-    std::vector<uint8_t> adu;
-    for (size_t length = 6; length <= bytes.size(); ++length)
-        if (AduOfRtuFrame({bytes.begin(), bytes.begin() + static_cast<long>(length)}, adu))
-            return length;
-    return 0;
-}
-
 // The length of the RTU request frame at the start of the bytes, or 0 while it cannot be told.
 size_t RtuRequestLength(const std::vector<uint8_t>& bytes) {
     if (bytes.size() < 2)
@@ -36,7 +27,7 @@ size_t RtuRequestLength(const std::vector<uint8_t>& bytes) {
     if (function == 0x2B)
         return 7;
     if (function == 0x08)
-        return EchoRequestLength(bytes);
+        return RtuFrameEndByCrc(bytes, 6); // an echo carries any data
     return 0;
 }
 

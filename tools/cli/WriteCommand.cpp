@@ -18,6 +18,7 @@ struct CWriteRequest {
     CMasterLink link;
     CModbusWrite write;
     CModbusValueFormat values;
+    std::vector<uint8_t> adu; // the write's request
 };
 
 std::string ParseCoils(const std::string& text, std::vector<uint16_t>& coils) {
@@ -91,8 +92,7 @@ std::string ParseWriteRequest(const CCliArguments& args, CWriteRequest& request)
         return "--read-start takes 1 to 4 hex digits and --read-count 1 to 125";
     if (std::string error = ParseWriteValues(args, request); !error.empty())
         return error;
-    std::vector<uint8_t> adu;
-    return BuildModbusWrite(write, adu);
+    return BuildModbusWrite(write, request.adu);
 }
 
 int RunWrite(const CCliArguments& args, CCliStreams& io) {
@@ -101,8 +101,6 @@ int RunWrite(const CCliArguments& args, CCliStreams& io) {
         io.err << "brivox-cli write: " << error << "\n";
         return kPortError;
     }
-    std::vector<uint8_t> adu;
-    BuildModbusWrite(request.write, adu);
     EventLoop();
     bool written = false;
     CMasterSession session(
@@ -116,7 +114,7 @@ int RunWrite(const CCliArguments& args, CCliStreams& io) {
                 io.out << line << "\n";
             return false;
         });
-    const int code = RunMasterSession(session, request.link, "write", {adu}, io.err);
+    const int code = RunMasterSession(session, request.link, "write", {request.adu}, io.err);
     return code != 0 ? code : written ? 0 : kNotWritten;
 }
 
