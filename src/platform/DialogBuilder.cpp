@@ -1,5 +1,6 @@
 #include "platform/DialogBuilder.h"
 
+#include "platform/ReportListView.h"
 #include "platform/RichEdit.h"
 
 #include <QCheckBox>
@@ -14,7 +15,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QTableView>
 #include <cmath>
 
 namespace brivox {
@@ -74,7 +74,7 @@ QWidget* MakeGroupBox(const CControlTemplate& control, QWidget* parent) {
 
 // A report-style list; its owner gives it a model.
 QWidget* MakeList(QWidget* parent) {
-    auto* list = new QTableView(parent);
+    auto* list = new CReportListView(parent);
     list->horizontalHeader()->hide();
     list->verticalHeader()->hide();
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
