@@ -65,14 +65,20 @@ bool CPortReader::ReadBatch() {
         int count = m_device->Read(m_buffer + m_filled, kReadSize);
         if (count <= 0)
             return count == 0;
+        // A short read emptied the driver's queue. Asking again would only learn that, and on a
+        // terminal such a read first waits for the kernel's worker that feeds the queue: at a
+        // fast stream that wait cost more than the bytes.
+        const bool drained = count < kReadSize;
         const Clock::time_point arrival = Clock::now();
         bool marked = false;
         if (m_hooks.filter)
             count = m_hooks.filter->Apply(m_buffer + m_filled, m_marks + m_filled, count, marked);
-        if (count == 0)
-            continue;
-        m_reads.push_back({m_filled, count, marked, arrival});
-        m_filled += count;
+        if (count > 0) {
+            m_reads.push_back({m_filled, count, marked, arrival});
+            m_filled += count;
+        }
+        if (drained)
+            break;
     }
     return true;
 }
