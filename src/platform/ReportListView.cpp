@@ -273,14 +273,13 @@ void CReportListView::PaintArea(QPainter& painter, QStyleOptionViewItem& option,
         }
     }
     if (showGrid())
-        PaintGrid(painter, area, top, bottom);
+        PaintGrid(painter, option, area, top, bottom);
 }
 
 // A line under each row and right of each column, and one along the top and the left edge,
 // as QTableView draws them without headers.
-void CReportListView::PaintGrid(QPainter& painter, const QRect& area, int top, int bottom) const {
-    QStyleOptionViewItem option;
-    initViewItemOption(&option);
+void CReportListView::PaintGrid(QPainter& painter, const QStyleOptionViewItem& option,
+                                const QRect& area, int top, int bottom) const {
     const auto color =
         static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this));
     painter.setPen(QPen(QColor::fromRgba(color), 1, gridStyle()));

@@ -45,7 +45,8 @@ private:
     int RowsPerPage() const;
     void ShowRowsFrom(int firstRow);
     void PaintArea(QPainter& painter, QStyleOptionViewItem& option, const QRect& area) const;
-    void PaintGrid(QPainter& painter, const QRect& area, int top, int bottom) const;
+    void PaintGrid(QPainter& painter, const QStyleOptionViewItem& option, const QRect& area,
+                   int top, int bottom) const;
 
     QStandardItemModel m_noRows; // the vertical header's model
 };
