@@ -32,7 +32,7 @@ bool CPortReader::IsRunning() const {
 
 bool CPortReader::HasPending() const {
     std::lock_guard lock(m_mutex);
-    return m_running && m_pending > 0;
+    return m_running && m_pendingBatches > 0;
 }
 
 void CPortReader::Run() {
@@ -49,20 +49,29 @@ void CPortReader::Run() {
 // Reads until the driver's queue is empty; false when the device has gone.
 bool CPortReader::ReadAvailable() {
     for (;;) {
-        const bool there = ReadBatch();
-        const bool full = m_filled + kReadSize > kBatchSize;
-        if (m_filled > 0 && !HandOver(m_filled))
+        if (!AwaitFreeBatch())
             return true;
+        CBatch& batch = m_batches[m_fillBatch];
+        const bool there = ReadBatch(batch);
+        const bool full = batch.filled + kReadSize > kBatchSize;
+        if (batch.filled > 0)
+            HandOver();
         if (!there || !full)
             return there;
     }
 }
 
-bool CPortReader::ReadBatch() {
-    m_reads.clear();
-    m_filled = 0;
-    while (m_filled + kReadSize <= kBatchSize) {
-        int count = m_device->Read(m_buffer + m_filled, kReadSize);
+bool CPortReader::AwaitFreeBatch() {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_pendingBatches < kBatches || !m_running; });
+    return m_running;
+}
+
+bool CPortReader::ReadBatch(CBatch& batch) {
+    batch.reads.clear();
+    batch.filled = 0;
+    while (batch.filled + kReadSize <= kBatchSize) {
+        int count = m_device->Read(batch.buffer + batch.filled, kReadSize);
         if (count <= 0)
             return count == 0;
         // A short read emptied the driver's queue. Asking again would only learn that, and on a
@@ -72,10 +81,11 @@ bool CPortReader::ReadBatch() {
         const Clock::time_point arrival = Clock::now();
         bool marked = false;
         if (m_hooks.filter)
-            count = m_hooks.filter->Apply(m_buffer + m_filled, m_marks + m_filled, count, marked);
+            count = m_hooks.filter->Apply(batch.buffer + batch.filled, batch.marks + batch.filled,
+                                          count, marked);
         if (count > 0) {
-            m_reads.push_back({m_filled, count, marked, arrival});
-            m_filled += count;
+            batch.reads.push_back({batch.filled, count, marked, arrival});
+            batch.filled += count;
         }
         if (drained)
             break;
@@ -83,19 +93,23 @@ bool CPortReader::ReadBatch() {
     return true;
 }
 
-// False when the reader was stopped while the chunk waited.
-bool CPortReader::HandOver(int count) {
-    std::unique_lock lock(m_mutex);
+void CPortReader::HandOver() {
+    std::lock_guard lock(m_mutex);
     if (!m_running)
-        return false;
-    m_pending = count;
-    m_hooks.notify(Notice::Chunks);
-    m_changed.wait(lock, [this] { return m_pending == 0 || !m_running; });
-    return m_running;
+        return;
+    ++m_pendingBatches;
+    m_fillBatch = (m_fillBatch + 1) % kBatches;
+    if (!m_noticePosted) {
+        m_noticePosted = true;
+        m_hooks.notify(Notice::Chunks);
+    }
 }
 
+// A lost device is told only after the bytes read before it went have been taken.
 void CPortReader::End(bool lost) {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    if (lost)
+        m_changed.wait(lock, [this] { return m_pendingBatches == 0 || !m_running; });
     if (lost && m_running)
         m_hooks.notify(Notice::Lost);
     m_running = false;
@@ -103,12 +117,12 @@ void CPortReader::End(bool lost) {
     m_changed.notify_all();
 }
 
-void CPortReader::ForEachChunk(const ChunkHook& hook) {
-    for (const CRead& read : m_reads)
+void CPortReader::ForEachChunk(const CBatch& batch, const ChunkHook& hook) {
+    for (const CRead& read : batch.reads)
         for (int offset = read.offset; offset < read.offset + read.count; offset += kChunkSize) {
             if (!IsRunning())
                 return;
-            hook({m_buffer + offset, read.marked ? m_marks + offset : nullptr,
+            hook({batch.buffer + offset, read.marked ? batch.marks + offset : nullptr,
                   std::min(kChunkSize, read.offset + read.count - offset), read.arrival});
         }
 }
@@ -116,14 +130,20 @@ void CPortReader::ForEachChunk(const ChunkHook& hook) {
 void CPortReader::TakeChunks(const ChunkHook& deliver) {
     {
         std::lock_guard lock(m_mutex);
-        if (!m_running || m_pending == 0)
+        if (!m_running || m_pendingBatches == 0)
             return;
     }
-    // The reader does not touch the batch until it is taken or the reader is stopped.
-    ForEachChunk(deliver);
+    // The reader does not touch a waiting batch until it is taken or the reader is stopped.
+    ForEachChunk(m_batches[m_takeBatch], deliver);
     std::lock_guard lock(m_mutex);
-    m_pending = 0;
+    if (!m_running)
+        return;
+    m_takeBatch = (m_takeBatch + 1) % kBatches;
+    --m_pendingBatches;
     m_changed.notify_all();
+    m_noticePosted = m_pendingBatches > 0;
+    if (m_noticePosted)
+        m_hooks.notify(Notice::Chunks);
 }
 
 int CPortReader::Stop(std::chrono::milliseconds limit) {

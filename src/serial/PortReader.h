@@ -17,11 +17,14 @@ namespace brivox {
 
 // The reader thread of one open port. It sleeps in poll() on the device and its wake-up
 // descriptor, reads what the driver holds (kReadSize bytes a read, and read after read while
-// more is there at once, up to kBatchSize) and hands it over synchronously as chunks of at most
-// kChunkSize bytes, each with its read's arrival time: it posts one notice and waits until the
-// receiving thread has taken the chunks (TakeChunks) or the reader is stopped. One round trip
-// per batch rather than per read or chunk keeps the rate up at a fraction of the cost; stopping
-// never waits on the receiving thread, so it cannot deadlock.
+// more is there at once, up to kBatchSize) into a batch, and hands the batch over as chunks of at
+// most kChunkSize bytes, each with its read's arrival time: it posts one notice, and the
+// receiving thread takes the batch (TakeChunks). There are two batches: the reader fills one
+// while the other waits to be taken, and waits itself only when both are full, so a slow
+// receiver still holds the line back. One notice per batch rather than per read or chunk keeps
+// the rate up at a fraction of the cost, and not waiting for each batch to be taken saves the
+// reader a sleep and a wake-up on every one; stopping never waits on the receiving thread, so it
+// cannot deadlock.
 class CPortReader : public std::enable_shared_from_this<CPortReader> {
 public:
     static constexpr int kChunkSize = 128;
@@ -30,7 +33,7 @@ public:
     static constexpr int kStopTimedOut = 1;
 
     enum class Notice {
-        Chunks, // a read waits for TakeChunks
+        Chunks, // a batch waits for TakeChunks
         Lost,   // the device went away; the reader has ended
     };
 
@@ -59,11 +62,13 @@ public:
     std::string Start();
 
     bool IsRunning() const;
-    // Whether a read waits for TakeChunks.
+    // Whether a batch waits for TakeChunks.
     bool HasPending() const;
 
-    // On the receiving thread: gives the waiting read, if any, to deliver chunk by chunk, then
-    // lets the reader go on. deliver may stop the reader; the rest of the read is then dropped.
+    // On the receiving thread: gives the oldest waiting batch, if any, to deliver chunk by chunk,
+    // and frees it for the reader; a further waiting batch gets a notice of its own, so that the
+    // receiving thread's other work comes between batches. deliver may stop the reader; the rest
+    // of the batch is then dropped.
     void TakeChunks(const ChunkHook& deliver);
 
     // Ends the reader: wakes it and every writer of the device, waits at most limit for the
@@ -71,34 +76,44 @@ public:
     int Stop(std::chrono::milliseconds limit);
 
 private:
+    static constexpr int kBatches = 2;
+    // One read of a batch: where it lies in the buffer, and what came with it.
+    struct CRead {
+        int offset;
+        int count;
+        bool marked; // the batch's marks hold a line error for it
+        Clock::time_point arrival;
+    };
+    struct CBatch {
+        std::vector<CRead> reads;
+        int filled = 0; // bytes in buffer
+        uint8_t buffer[kBatchSize] = {};
+        uint8_t marks[kBatchSize] = {};
+    };
+
     void Run();
     bool ReadAvailable();
     // Reads into the batch until the driver holds no more or the batch is full; false when the
     // device has gone (what was read before is in the batch still).
-    bool ReadBatch();
+    bool ReadBatch(CBatch& batch);
+    // Waits until the batch to fill has been taken; false when the reader was stopped.
+    bool AwaitFreeBatch();
     // Calls hook for each chunk of the batch's reads while running.
-    void ForEachChunk(const ChunkHook& hook);
-    bool HandOver(int count);
+    void ForEachChunk(const CBatch& batch, const ChunkHook& hook);
+    void HandOver();
     void End(bool lost);
 
     const std::shared_ptr<CPortDevice> m_device;
     const CHooks m_hooks;
-    // One read of the batch: where it lies in the buffer, and what came with it.
-    struct CRead {
-        int offset;
-        int count;
-        bool marked; // m_marks holds a line error for it
-        Clock::time_point arrival;
-    };
-    std::vector<CRead> m_reads;
-    int m_filled = 0; // bytes of the batch in m_buffer
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_running = false;
     bool m_ended = false;
-    int m_pending = 0; // bytes in m_buffer not yet taken
-    uint8_t m_buffer[kBatchSize] = {};
-    uint8_t m_marks[kBatchSize] = {};
+    CBatch m_batches[kBatches];
+    int m_fillBatch = 0;      // the reader's
+    int m_takeBatch = 0;      // the receiving thread's: the oldest waiting batch
+    int m_pendingBatches = 0; // filled and not yet taken
+    bool m_noticePosted = false;
     std::thread m_thread;
 };
 

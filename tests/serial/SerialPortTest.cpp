@@ -166,6 +166,53 @@ TEST(SerialPortTest, CloseWhileAChunkWaitsForTheUiThread) {
     EXPECT_EQ(port.Received(), std::vector<uint8_t>{10});
 }
 
+// Bytes in the driver's queue of the port's terminal.
+int QueuedAt(CRegisteredPty& device) {
+    int queued = -1;
+    ioctl(device.Pty().Slave(), TIOCINQ, &queued);
+    return queued;
+}
+
+// Polls without running the UI thread's loop, which is what this is about.
+bool HoldsWithin(const std::function<bool()>& done) {
+    for (int i = 0; i < 2000 && !done(); ++i)
+        usleep(1000);
+    return done();
+}
+
+// While the UI thread is busy, the reader fills one batch ahead and then leaves further bytes
+// with the driver, so that a slow window still holds the line back; once the loop runs,
+// everything arrives in order.
+TEST(SerialPortTest, ABusyUiThreadHoldsTheLineBackAfterOneBatchAhead) {
+    CRegisteredPty device(kPort);
+    CRecordingPort port(kPort);
+    ASSERT_TRUE(port.Open());
+    device.Send({1, 2});
+    ASSERT_TRUE(HoldsWithin([&] { return port.HasUndelivered(); }));
+    device.Send({3, 4});
+    usleep(50000); // ample for a free reader to take them from the driver
+    ASSERT_EQ(QueuedAt(device), 0);
+    device.Send({5, 6});
+    ASSERT_TRUE(HoldsWithin([&] { return QueuedAt(device) == 2; }));
+    usleep(30000);
+    EXPECT_EQ(QueuedAt(device), 2);
+    ASSERT_TRUE(RunEventsUntil([&] { return port.Received().size() == 6; }));
+    EXPECT_EQ(port.Received(), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+}
+
+// A device that goes away while a batch waits is reported only after its bytes.
+TEST(SerialPortTest, DeviceGoneWhileABatchWaitsDeliversItFirst) {
+    CRegisteredPty device(kPort);
+    CRecordingPort port(kPort);
+    ASSERT_TRUE(port.Open());
+    device.Send({1, 2});
+    ASSERT_TRUE(HoldsWithin([&] { return port.HasUndelivered(); }));
+    device.Pty().Close();
+    usleep(100000); // the reader sees the hang-up before the loop runs
+    ASSERT_TRUE(RunEventsUntil([&] { return port.lost == 1; }));
+    EXPECT_EQ(port.Received(), (std::vector<uint8_t>{1, 2}));
+}
+
 TEST(SerialPortTest, CloseWhileDataStreamsAndFromInsideOnReceive) {
     CRegisteredPty device(kPort);
     CRecordingPort port(kPort);
