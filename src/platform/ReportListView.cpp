@@ -138,6 +138,19 @@ void CReportListView::scrollContentsBy(int dx, int dy) {
         viewport()->update(0, pixels, viewport()->width(), 1);
 }
 
+// QAbstractItemView asks the window system where the pointer is on every scroll, to update the
+// hovered cell: a round trip to the display server on each flush of a streaming list. Only a
+// pointer over the rows can hover one.
+void CReportListView::verticalScrollbarValueChanged(int value) {
+    if (viewport()->underMouse()) {
+        QTableView::verticalScrollbarValueChanged(value);
+        return;
+    }
+    if (value == verticalScrollBar()->maximum() && model() != nullptr &&
+        model()->canFetchMore(rootIndex()))
+        model()->fetchMore(rootIndex());
+}
+
 void CReportListView::rowsInserted(const QModelIndex& parent, int start, int end) {
     QTableView::rowsInserted(parent, start, end);
     scheduleDelayedItemsLayout();
@@ -268,7 +281,9 @@ void CReportListView::PaintArea(QPainter& painter, QStyleOptionViewItem& option,
                 option.state |= QStyle::State_Selected;
             if (index == current)
                 option.state |= QStyle::State_HasFocus;
-            style()->drawPrimitive(QStyle::PE_PanelItemViewRow, &option, &painter, this);
+            // Without alternating rows (never set here) the row panel shows only a selection.
+            if (option.state & QStyle::State_Selected)
+                style()->drawPrimitive(QStyle::PE_PanelItemViewRow, &option, &painter, this);
             itemDelegateForIndex(index)->paint(&painter, option, index);
         }
     }

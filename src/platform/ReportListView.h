@@ -33,6 +33,7 @@ protected:
     void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) override;
     QRegion visualRegionForSelection(const QItemSelection& selection) const override;
     bool isIndexHidden(const QModelIndex& index) const override;
+    void verticalScrollbarValueChanged(int value) override;
 
 private:
     int RowHeight() const;
