@@ -57,8 +57,12 @@ public:
     // What the device could not do as asked although it opened, for the user; empty when none.
     virtual std::string Note() const { return ""; }
 
+    using Clock = std::chrono::steady_clock;
+
     // Sleeps until bytes arrive, the device goes away or Wake is called.
     Wait WaitReadable();
+    // As WaitReadable, and a deadline that passes ends the wait as Woken.
+    Wait WaitReadableUntil(Clock::time_point deadline);
     // Ends the current and every later wait, until Rearm.
     void Wake();
 
@@ -71,8 +75,6 @@ public:
     int CancelDescriptor() const { return m_cancelFd; }
 
 protected:
-    using Clock = std::chrono::steady_clock;
-
     // 0, or the system's error number when no wake-up descriptor can be made.
     int Adopt(int fd);
     // Lets waits sleep again after Wake, for a device taken up again by a new reader.
@@ -81,8 +83,6 @@ protected:
     virtual ssize_t WriteSome(const uint8_t* bytes, size_t count);
     // Writes every byte before the deadline; false on an error, at the deadline or once woken.
     bool WriteAll(const uint8_t* bytes, size_t count, Clock::time_point deadline);
-    // Sleeps until the descriptor is readable, the deadline passes or Wake is called.
-    Wait WaitReadableUntil(Clock::time_point deadline);
 
 private:
     bool WaitWritable(int timeoutMs);

@@ -52,8 +52,9 @@ bool CPortReader::ReadAvailable() {
         if (!AwaitFreeBatch())
             return true;
         CBatch& batch = m_batches[m_fillBatch];
-        const bool there = ReadBatch(batch);
-        const bool full = batch.filled + kReadSize > kBatchSize;
+        batch.Clear();
+        const bool there = FillBatch(batch);
+        const bool full = IsFull(batch);
         if (batch.filled > 0)
             HandOver();
         if (!there || !full)
@@ -67,10 +68,22 @@ bool CPortReader::AwaitFreeBatch() {
     return m_running;
 }
 
+// A wake-up or a device gone ends the linger too: the next wait in Run sees it again.
+bool CPortReader::FillBatch(CBatch& batch) {
+    const Clock::time_point holdUntil = Clock::now() + kHoldLimit;
+    bool there = ReadBatch(batch);
+    while (there && batch.streaming && !IsFull(batch)) {
+        const Clock::time_point now = Clock::now();
+        if (now >= holdUntil || m_device->WaitReadableUntil(std::min(now + kLinger, holdUntil)) !=
+                                    CPortDevice::Wait::Readable)
+            break;
+        there = ReadBatch(batch);
+    }
+    return there;
+}
+
 bool CPortReader::ReadBatch(CBatch& batch) {
-    batch.reads.clear();
-    batch.filled = 0;
-    while (batch.filled + kReadSize <= kBatchSize) {
+    while (!IsFull(batch)) {
         int count = m_device->Read(batch.buffer + batch.filled, kReadSize);
         if (count <= 0)
             return count == 0;
@@ -78,6 +91,7 @@ bool CPortReader::ReadBatch(CBatch& batch) {
         // terminal such a read first waits for the kernel's worker that feeds the queue: at a
         // fast stream that wait cost more than the bytes.
         const bool drained = count < kReadSize;
+        batch.streaming = count >= kStreamingRead;
         const Clock::time_point arrival = Clock::now();
         bool marked = false;
         if (m_hooks.filter)

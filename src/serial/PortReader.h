@@ -24,13 +24,21 @@ namespace brivox {
 // receiver still holds the line back. One notice per batch rather than per read or chunk keeps
 // the rate up at a fraction of the cost, and not waiting for each batch to be taken saves the
 // reader a sleep and a wake-up on every one; stopping never waits on the receiving thread, so it
-// cannot deadlock.
+// cannot deadlock. While a stream comes faster than it is read, a batch waits briefly for the
+// stream's next reads (kLinger, kHoldLimit) before it is handed over, so that one notice carries
+// many reads.
 class CPortReader : public std::enable_shared_from_this<CPortReader> {
 public:
     static constexpr int kChunkSize = 128;
     static constexpr int kReadSize = 4096; // the driver queue of a classic UART
     static constexpr int kBatchSize = 16 * kReadSize;
     static constexpr int kStopTimedOut = 1;
+    // A read this large found the driver's queue half full: the bytes come faster than they are
+    // taken. On a terminal the queue refills a few kilobytes at a time.
+    static constexpr int kStreamingRead = kReadSize / 2;
+    // How long a batch of a stream waits for the next bytes, and at most in all.
+    static constexpr std::chrono::milliseconds kLinger{1};
+    static constexpr std::chrono::milliseconds kHoldLimit{5};
 
     enum class Notice {
         Chunks, // a batch waits for TakeChunks
@@ -86,16 +94,28 @@ private:
     };
     struct CBatch {
         std::vector<CRead> reads;
-        int filled = 0; // bytes in buffer
+        int filled = 0;         // bytes in buffer
+        bool streaming = false; // its last read was at least kStreamingRead
         uint8_t buffer[kBatchSize] = {};
         uint8_t marks[kBatchSize] = {};
+
+        void Clear() {
+            reads.clear();
+            filled = 0;
+            streaming = false;
+        }
     };
 
     void Run();
     bool ReadAvailable();
-    // Reads into the batch until the driver holds no more or the batch is full; false when the
-    // device has gone (what was read before is in the batch still).
+    // Reads into the batch until the driver holds no more or the batch is full, and while the
+    // bytes stream, again as they come within the linger; false when the device has gone (what
+    // was read before is in the batch still).
+    bool FillBatch(CBatch& batch);
+    // Adds reads to the batch until the driver holds no more or the batch is full; false when the
+    // device has gone.
     bool ReadBatch(CBatch& batch);
+    static bool IsFull(const CBatch& batch) { return batch.filled + kReadSize > kBatchSize; }
     // Waits until the batch to fill has been taken; false when the reader was stopped.
     bool AwaitFreeBatch();
     // Calls hook for each chunk of the batch's reads while running.
