@@ -1,13 +1,12 @@
 #include "session/ByteCellDelegate.h"
 
 #include "session/ByteListModel.h"
+#include "session/GlyphTable.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QStaticText>
 #include <array>
 #include <cmath>
-#include <functional>
 
 namespace brivox {
 
@@ -39,31 +38,6 @@ QFont LogicalFont(const char* face, int height, int width) {
     return font;
 }
 
-// The texts of the 256 byte values in one font, laid out once.
-class CGlyphTable {
-public:
-    CGlyphTable(QFont font, const std::function<QString(int)>& textOf)
-        : m_font(std::move(font)), m_lineHeight(QFontMetricsF(m_font).height()) {
-        for (int value = 0; value < 256; ++value) {
-            m_texts[value].setText(textOf(value));
-            m_texts[value].setTextFormat(Qt::PlainText);
-            m_texts[value].setPerformanceHint(QStaticText::AggressiveCaching);
-        }
-    }
-
-    // Left-aligned in the box, centred vertically, in the painter's pen colour.
-    void Draw(QPainter& painter, const QRect& box, int value) const {
-        painter.setFont(m_font);
-        const double top = box.top() + (box.height() - m_lineHeight) / 2;
-        painter.drawStaticText(QPointF(box.left(), top), m_texts[value]);
-    }
-
-private:
-    QFont m_font;
-    double m_lineHeight;
-    std::array<QStaticText, 256> m_texts;
-};
-
 QString HexText(int value) {
     return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
 }
@@ -80,15 +54,23 @@ QString LabelText(int value) {
     return value == 1 ? QStringLiteral("TX") : QStringLiteral("RX");
 }
 
-enum GlyphSet { kHexNumbers, kDecimalNumbers, kCharacters, kAsciiCharacters, kLabels };
+enum GlyphSet {
+    kHexNumbers,
+    kDecimalNumbers,
+    kCharacters,
+    kAsciiShadedCharacters,
+    kAsciiPlainCharacters,
+    kLabels
+};
 
 const CGlyphTable& Glyphs(GlyphSet set) {
-    static const std::array<CGlyphTable, 5> tables = {
-        CGlyphTable(LogicalFont("Arial", 15, 5), HexText),
-        CGlyphTable(LogicalFont("Arial", 13, 4), DecimalText),
-        CGlyphTable(LogicalFont("Arial", 14, 5), CharacterText),
-        CGlyphTable(LogicalFont("Courier New", 14, 7), CharacterText),
-        CGlyphTable(LogicalFont("Arial", 15, 5), LabelText),
+    static const std::array<CGlyphTable, 6> tables = {
+        CGlyphTable(LogicalFont("Arial", 15, 5), Qt::black, HexText),
+        CGlyphTable(LogicalFont("Arial", 13, 4), QColor(0, 0, 180), DecimalText),
+        CGlyphTable(LogicalFont("Arial", 14, 5), QColor(128, 128, 128), CharacterText),
+        CGlyphTable(LogicalFont("Courier New", 14, 7), Qt::black, CharacterText),
+        CGlyphTable(LogicalFont("Courier New", 14, 7), QColor(100, 100, 100), CharacterText),
+        CGlyphTable(LogicalFont("Arial", 15, 5), Qt::black, LabelText),
     };
     return tables[set];
 }
@@ -111,7 +93,7 @@ void CByteCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     const CByteRow* row = m_model.RowAt(index.row());
     if (row == nullptr)
         return;
-    // Every cell sets the pen and font it draws with, so the painter needs no saving.
+    // A cell sets the pen of any line it draws, so the painter needs no saving.
     const bool txRow = m_model.IsTxRow(index.row());
     if (index.column() == CByteListModel::kLabelColumn)
         PaintLabel(*painter, option.rect, *row, txRow);
@@ -130,7 +112,6 @@ QSize CByteCellDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex
 void CByteCellDelegate::PaintLabel(QPainter& painter, const QRect& cell, const CByteRow& row,
                                    bool txRow) const {
     painter.fillRect(cell, txRow ? QColor(180, 180, 230) : QColor(230, 180, 180));
-    painter.setPen(Qt::black);
     Glyphs(kLabels).Draw(painter, cell.translated(3, -1), row.txLabel ? 1 : 0);
 }
 
@@ -147,13 +128,10 @@ void CByteCellDelegate::PaintByte(QPainter& painter, const QRect& cell, const CB
         painter.drawLine(cell.topRight(), QPoint(cell.left(), cell.bottom() - 2));
     }
     const QRect number = cell.translated(m_hex ? 3 : 2, -1);
-    painter.setPen(m_hex ? QColor(Qt::black) : QColor(0, 0, 180));
     Glyphs(m_hex ? kHexNumbers : kDecimalNumbers).Draw(painter, number, value);
-    if (IsShownAsCharacter(value)) {
-        painter.setPen(QColor(128, 128, 128));
+    if (IsShownAsCharacter(value))
         Glyphs(kCharacters)
             .Draw(painter, number.translated(kCharacterOffsetX, kCharacterOffsetY), value);
-    }
 }
 
 void CByteCellDelegate::PaintAscii(QPainter& painter, const QRect& cell,
@@ -164,12 +142,12 @@ void CByteCellDelegate::PaintAscii(QPainter& painter, const QRect& cell,
         const QRect box(cell.left() + 2 + group * kAsciiGroupWidth, cell.top(), kAsciiGroupWidth,
                         cell.height());
         painter.fillRect(box, shaded ? QColor(235, 235, 235) : QColor(Qt::white));
-        painter.setPen(shaded ? QColor(Qt::black) : QColor(100, 100, 100));
+        const CGlyphTable& glyphs = Glyphs(shaded ? kAsciiShadedCharacters : kAsciiPlainCharacters);
         for (int k = 0; k < 4; ++k) {
             const QChar character = AsciiCharacter(row, group * 4 + k);
             if (character != QLatin1Char(' '))
-                Glyphs(kAsciiCharacters)
-                    .Draw(painter, box.adjusted(k * kAsciiCharWidth, 0, 0, 0), character.unicode());
+                glyphs.Draw(painter, box.adjusted(k * kAsciiCharWidth, 0, 0, 0),
+                            character.unicode());
         }
     }
 }

@@ -14,7 +14,7 @@ class CByteListModel;
 // four-by-four blocks of blue-tinted and grey shades (in HEX or DEC, with the character after a
 // printable value and the cross of a mismatching reply), and the ASCII column in four groups;
 // a selected cell gets a tint on top.
-// Texts come from tables of the 256 values made once, so a repaint builds no strings.
+// Texts are images of the 256 values, each drawn once, so a repaint lays out no text.
 class CByteCellDelegate : public QAbstractItemDelegate {
 public:
     explicit CByteCellDelegate(const CByteListModel& model, QObject* parent = nullptr);
