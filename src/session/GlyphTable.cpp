@@ -23,8 +23,12 @@ void CGlyphTable::Draw(QPainter& painter, const QRect& box, int value) const {
     if (image.isNull())
         return;
     // The whole pixels of the offset go into the position, the fraction into the image.
-    const int top = static_cast<int>(std::floor((box.height() - m_lineHeight) / 2));
+    const int top = static_cast<int>(std::floor(CentredTop(box.height())));
     painter.drawImage(QPoint(box.left() - kMargin, box.top() + top - kMargin), image);
+}
+
+double CGlyphTable::CentredTop(int boxHeight) const {
+    return (boxHeight - m_lineHeight) / 2;
 }
 
 const QImage& CGlyphTable::Image(int value, int boxHeight, qreal pixelRatio) const {
@@ -35,7 +39,7 @@ const QImage& CGlyphTable::Image(int value, int boxHeight, qreal pixelRatio) con
         m_pixelRatio = pixelRatio;
     }
     if (!m_rendered[value]) {
-        const double top = (boxHeight - m_lineHeight) / 2;
+        const double top = CentredTop(boxHeight);
         m_images[value] = Render(value, top - std::floor(top), pixelRatio);
         m_rendered[value] = true;
     }

@@ -24,6 +24,8 @@ public:
     void Draw(QPainter& painter, const QRect& box, int value) const;
 
 private:
+    // Where the text's top lies below a box's top, to a fraction of a pixel.
+    double CentredTop(int boxHeight) const;
     // The image of a value for boxes of this height on a device of this pixel ratio; null for an
     // empty text.
     const QImage& Image(int value, int boxHeight, qreal pixelRatio) const;
